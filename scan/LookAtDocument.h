@@ -1,0 +1,34 @@
+#pragma once
+// The LookAt document: one KML 2.0 placemark whose LookAt is the current point.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace vantrell {
+
+inline constexpr std::string_view kLookAtFileName = "Vantrell.kml";
+
+// Line end of a text-mode file on this platform.
+#ifdef _WIN32
+inline constexpr std::string_view kLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kLineEnd = "\n";
+#endif
+
+// Large enough for any float32 in fixed notation (39 integer digits), the widest int32
+// and CR LF line ends.
+inline constexpr std::size_t kLookAtDocumentMax = 512;
+
+// The file's number formats, for tools that print points the way the file does:
+// printf's "%f" of the float32 widened to double (six decimals, always a full stop) and
+// "%d". Each writes at first and returns the end; last - first must cover the number.
+char* FormatCoordinate(char* first, char* last, float degrees) noexcept;
+char* FormatRange(char* first, char* last, std::int32_t metres) noexcept;
+
+// Writes the 13-line document for one point into out, which holds kLookAtDocumentMax
+// bytes, and returns its length. Numbers go through std::to_chars, so no locale can
+// change a byte. Never allocates.
+std::size_t FormatLookAt(char* out, float latitude, float longitude, std::int32_t range) noexcept;
+
+} // namespace vantrell

@@ -1,0 +1,83 @@
+#pragma once
+// The scan request and its walk: a serpentine path of equal steps over the rectangle
+// that hangs south-east of a north-west corner, pass after pass.
+
+#include "LookAtFile.h"
+#include "PointSinks.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace vantrell {
+
+// The engine's constants are float32; arithmetic sees their exact float values.
+inline constexpr float kSixtieth = 1.0f / 60.0f;
+inline constexpr float kTenth = 0.1f;
+inline constexpr float kDefaultStep = 0.25f;
+inline constexpr float kMilesPerDegree = 69.172f;
+inline constexpr float kDegreeToRadian = 0.017453292f;
+
+// Pause gate poll, milliseconds.
+inline constexpr std::uint64_t kPausePollMs = 1000;
+
+class CScanJob {
+public:
+    // The thirteen values in the form's order; no checks here. Points go to writer and
+    // every wait goes through sleeper; both must outlive the job (the defaults do).
+    CScanJob(std::int32_t latDeg, std::int32_t latMin, std::int32_t latSec, std::string latDir,
+             std::int32_t lonDeg, std::int32_t lonMin, std::int32_t lonSec, std::string lonDir,
+             std::int32_t milesEast, std::int32_t milesSouth, std::int32_t speedFactor,
+             std::int32_t range, std::int32_t resolution,
+             IPointWriter& writer = ProgramLookAtFile(), ISleeper& sleeper = RealSleeper());
+    CScanJob(const CScanJob&) = delete;
+    CScanJob& operator=(const CScanJob&) = delete;
+
+    // Worker thread: passes for ever. Returns, having written nothing, only for a request
+    // that yields no points (invalid, or no miles south).
+    virtual void Run();
+    virtual ~CScanJob();
+
+    // Checks the request and converts the corner to signed float32 degrees (north and east
+    // positive); outputs are set only for a valid request. Also sets m_fStep from the
+    // resolution, valid or not.
+    bool ValidateAndConvert(float& startLatitude, float& startLongitude);
+
+    // One point to the writer: latitude first, though the file lists longitude first.
+    void WriteLookAt(float latitude, float longitude, std::int32_t range);
+
+    // One whole pass, points, delays and pause gates included. False, with nothing
+    // written, when the request yields no points.
+    bool RunPass();
+
+    const std::int32_t m_nLatDeg;
+    const std::int32_t m_nLatMin;
+    const std::int32_t m_nLatSec;
+    const std::string m_strLatDir;
+    const std::int32_t m_nLonDeg;
+    const std::int32_t m_nLonMin;
+    const std::int32_t m_nLonSec;
+    const std::string m_strLonDir;
+    const std::int32_t m_nMilesEast;
+    const std::int32_t m_nMilesSouth;
+    const std::int32_t m_nSpeedFactor; // quarter seconds after every point
+    const std::int32_t m_nRange;       // metres, written unchanged
+    const std::int32_t m_nResolution;  // tenths of a mile; 0: the default step
+    float m_fStep = kDefaultStep;      // miles; written by the worker only
+    // Written by the user-interface thread, polled by the worker; nothing else is
+    // published through it, so relaxed order is enough.
+    std::atomic<bool> m_bPaused{false};
+
+private:
+    void EmitPoint(float latitude, float longitude);
+    void WalkRow(float latitude, float& longitude, double direction);
+
+    IPointWriter& m_writer;
+    ISleeper& m_sleeper;
+};
+
+// Largest whole number of miles that a float32 accumulator, adding step again and
+// again, is sure to reach. Requests reaching further could never finish a row or a pass.
+double ReachableMiles(float step);
+
+} // namespace vantrell

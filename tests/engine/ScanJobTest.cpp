@@ -1,0 +1,438 @@
+#include "Recorder.h"
+#include "ScanJob.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <bit>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace vantrell {
+namespace {
+
+using test::CRecorder;
+using test::Event;
+using test::WalkStopped;
+
+struct Request {
+    std::int32_t latDeg = 0, latMin = 0, latSec = 0;
+    const char* latDir = "";
+    std::int32_t lonDeg = 0, lonMin = 0, lonSec = 0;
+    const char* lonDir = "";
+    std::int32_t east = 1, south = 1, speed = 0, range = 1000, resolution = 0;
+};
+
+CScanJob MakeJob(const Request& r, CRecorder& rec)
+{
+    return CScanJob(r.latDeg, r.latMin, r.latSec, r.latDir, r.lonDeg, r.lonMin, r.lonSec, r.lonDir,
+                    r.east, r.south, r.speed, r.range, r.resolution, rec, rec);
+}
+
+// Runs whole passes until `points` points were written.
+CRecorder Walk(const Request& r, std::size_t points)
+{
+    CRecorder rec;
+    rec.stopAfterPoints = points;
+    CScanJob job = MakeJob(r, rec);
+    EXPECT_THROW(job.Run(), WalkStopped);
+    return rec;
+}
+
+// Points of exactly one pass.
+CRecorder OnePass(const Request& r)
+{
+    CRecorder rec;
+    CScanJob job = MakeJob(r, rec);
+    EXPECT_TRUE(job.RunPass());
+    return rec;
+}
+
+TEST(ConversionKeepsFloat32Rounding, CornersConvertBitForBit)
+{
+    struct Case {
+        std::int32_t deg, min, sec;
+        const char* latWord;
+        std::uint32_t bits;
+    };
+    // Latitude words; the sixtieth is float32, so these are not the exact decimal values.
+    const Case cases[] = {
+        {37, 25, 30, "North", 0x4215B333u}, // prints 37.424999
+        {33, 51, 0, "South", 0xC2076666u},  // prints -33.849998
+        {45, 0, 0, "North", std::bit_cast<std::uint32_t>(45.0f)},
+        {45, 0, 0, "", 0u},                 // no word: the equator, whatever was typed
+    };
+    for (const Case& c : cases) {
+        CRecorder rec;
+        CScanJob job(c.deg, c.min, c.sec, c.latWord, 0, 0, 0, "", 1, 1, 0, 0, 0, rec, rec);
+        float lat = 99, lon = 99;
+        ASSERT_TRUE(job.ValidateAndConvert(lat, lon)) << c.deg << " " << c.latWord;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(lat), c.bits) << c.deg << " " << c.latWord;
+    }
+    struct LonCase {
+        std::int32_t deg, min;
+        const char* word;
+        std::uint32_t bits;
+    };
+    const LonCase lonCases[] = {
+        {151, 12, "East", 0x43173333u}, // prints 151.199997
+        {122, 0, "West", std::bit_cast<std::uint32_t>(-122.0f)},
+        {122, 0, "", 0u},
+    };
+    for (const LonCase& c : lonCases) {
+        CRecorder rec;
+        CScanJob job(0, 0, 0, "", c.deg, c.min, 0, c.word, 1, 1, 0, 0, 0, rec, rec);
+        float lat = 99, lon = 99;
+        ASSERT_TRUE(job.ValidateAndConvert(lat, lon));
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(lon), c.bits) << c.deg << " " << c.word;
+    }
+}
+
+TEST(ValidationBoundsCorner, RangesWordsAndRejectedRequests)
+{
+    struct Case {
+        const char* what;
+        Request r;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"north pole", {.latDeg = 90, .latDir = "North"}, true},
+        {"past the pole by a second", {.latDeg = 90, .latSec = 1, .latDir = "North"}, false},
+        {"past the pole by a minute", {.latDeg = 90, .latMin = 1, .latDir = "North"}, false},
+        {"91 degrees", {.latDeg = 91}, false},
+        {"antimeridian", {.lonDeg = 180, .lonDir = "East"}, true},
+        {"antimeridian plus a minute", {.lonDeg = 180, .lonMin = 1}, false},
+        {"181 degrees", {.lonDeg = 181, .lonDir = "West"}, false},
+        {"59 minutes and seconds", {.latMin = 59, .latSec = 59, .lonMin = 59, .lonSec = 59}, true},
+        {"60 latitude minutes", {.latMin = 60}, false},
+        {"60 latitude seconds", {.latSec = 60}, false},
+        {"60 longitude minutes", {.lonMin = 60}, false},
+        {"60 longitude seconds", {.lonSec = 60}, false},
+        {"negative degrees", {.latDeg = -1}, false},
+        {"negative longitude seconds", {.lonSec = -1}, false},
+        {"lower-case north", {.latDir = "north"}, false},
+        {"upper-case EAST", {.lonDir = "EAST"}, false},
+        {"longitude word as latitude", {.latDir = "East"}, false},
+        {"trailing space", {.lonDir = "West "}, false},
+        {"all empty", {.east = 0, .south = 0}, true},
+        // Requests that could never finish, or would wait for weeks.
+        {"negative resolution", {.resolution = -1}, false},
+        {"negative speed factor", {.speed = -1}, false},
+        {"east at the reach of step 0.25", {.east = 4'194'304}, true},
+        {"east beyond the reach of step 0.25", {.east = 4'194'305}, false},
+        {"south beyond the reach of step 0.25", {.south = 4'194'305}, false},
+        {"south beyond the reach of step 0.1", {.south = 2'097'153, .resolution = 1}, false},
+        {"largest miles at a long step", {.east = 2'147'483'647, .south = 2'147'483'647, .resolution = 100'000}, true},
+        {"negative miles", {.east = -5, .south = -5}, true},
+    };
+    for (const Case& c : cases) {
+        CRecorder rec;
+        CScanJob job = MakeJob(c.r, rec);
+        float lat = 0, lon = 0;
+        EXPECT_EQ(job.ValidateAndConvert(lat, lon), c.valid) << c.what;
+    }
+}
+
+TEST(StepFollowsResolution, TenthsRoundedToFloat32EvenWhenInvalid)
+{
+    struct Case {
+        std::int32_t resolution;
+        const char* latDir;
+        double step;
+    };
+    const Case cases[] = {
+        {0, "", 0.25}, {5, "", 0.5}, {3, "", 0.30000001192092896},
+        {1, "", 0.10000000149011612}, {3, "Nord", 0.30000001192092896},
+    };
+    for (const Case& c : cases) {
+        CRecorder rec;
+        CScanJob job(0, 0, 0, c.latDir, 0, 0, 0, "", 1, 1, 0, 0, c.resolution, rec, rec);
+        EXPECT_EQ(job.m_fStep, 0.25f);
+        float lat = 0, lon = 0;
+        job.ValidateAndConvert(lat, lon);
+        EXPECT_EQ(static_cast<double>(job.m_fStep), c.step) << c.resolution;
+    }
+}
+
+TEST(WalkFollowsSerpentine, FirstWorkedExamplePointByPoint)
+{
+    const Request r{.latDeg = 45, .latDir = "North", .lonDeg = 122, .lonDir = "West",
+                    .east = 1, .south = 1, .speed = 4, .range = 1000};
+    const CRecorder rec = Walk(r, 21);
+    const std::vector<std::string> expected = {
+        "45.000000 -121.994888", "45.000000 -121.989777", "45.000000 -121.984665",
+        "45.000000 -121.979553", "44.996387 -121.979553", "44.996387 -121.984665",
+        "44.996387 -121.989777", "44.996387 -121.994888", "44.996387 -122.000000",
+        "44.992775 -122.000000", "44.992775 -121.994888", "44.992775 -121.989777",
+        "44.992775 -121.984665", "44.992775 -121.979553", "44.989162 -121.979553",
+        "44.989162 -121.984665", "44.989162 -121.989777", "44.989162 -121.994888",
+        "44.989162 -122.000000", "44.985550 -122.000000",
+        "45.000000 -121.994888", // the next pass starts over
+    };
+    EXPECT_EQ(rec.PrintedPoints(), expected);
+    // Every point is followed by its delay, range unchanged, and no pause poll.
+    ASSERT_EQ(rec.events.size(), 2 * 21 - 1);
+    for (std::size_t i = 0; i < rec.events.size(); ++i) {
+        const Event& e = rec.events[i];
+        if (i % 2 == 0) {
+            EXPECT_EQ(e.kind, Event::Point);
+            EXPECT_EQ(e.range, 1000);
+        } else {
+            EXPECT_EQ(e.kind, Event::Sleep);
+            EXPECT_EQ(e.ms, 1000u);
+        }
+    }
+}
+
+TEST(WalkFollowsSerpentine, SecondWorkedExampleStartsLikeThis)
+{
+    const Request r{.latDeg = 33, .latMin = 51, .latDir = "South", .lonDeg = 151, .lonMin = 12,
+                    .lonDir = "East", .east = 1, .south = 1, .speed = 1, .range = 1500, .resolution = 3};
+    const CRecorder rec = Walk(r, 10);
+    const std::vector<std::string> expected = {
+        "-33.849998 151.205215", "-33.849998 151.210434", "-33.849998 151.215652",
+        "-33.849998 151.220871", "-33.854336 151.220871", "-33.854336 151.215652",
+        "-33.854336 151.210434", "-33.854336 151.205215", "-33.854336 151.199997",
+        "-33.858673 151.199997",
+    };
+    EXPECT_EQ(rec.PrintedPoints(), expected);
+    EXPECT_EQ(rec.events[1].ms, 250u);
+    EXPECT_EQ(rec.events[0].range, 1500);
+}
+
+TEST(WalkFollowsSerpentine, EdgesOfTheWorldAreWrittenAsComputed)
+{
+    // No miles east: a line due south at the corner's longitude, two points a row pair.
+    const CRecorder south = OnePass({.latDeg = 45, .latDir = "North", .lonDeg = 122, .lonDir = "West",
+                                     .east = 0, .south = 1});
+    const std::vector<std::string> line = {"44.996387 -122.000000", "44.992775 -122.000000",
+                                           "44.989162 -122.000000", "44.985550 -122.000000"};
+    EXPECT_EQ(south.PrintedPoints(), line);
+
+    // No latitude word: the walk starts on the equator.
+    const CRecorder equator = Walk({.lonDir = "East"}, 5);
+    EXPECT_EQ(equator.PrintedPoints().front(), "0.000000 0.003614");
+    EXPECT_EQ(equator.PrintedPoints().back(), "-0.003614 0.014457");
+
+    // On the pole the row factor is nearly zero and longitudes run far.
+    const CRecorder pole = Walk({.latDeg = 90, .latDir = "North"}, 1);
+    EXPECT_NEAR(pole.events[0].longitude, 297024.0f, 1.0f);
+    EXPECT_EQ(pole.events[0].latitude, 90.0f);
+
+    // Nothing wraps at the antimeridian.
+    const CRecorder antimeridian = Walk({.lonDeg = 179, .lonMin = 59, .lonSec = 59, .lonDir = "East"}, 2);
+    EXPECT_EQ(antimeridian.PrintedPoints(), (std::vector<std::string>{"0.000000 180.003342", "0.000000 180.006958"}));
+}
+
+TEST(PassShapeCountsFloat32Steps, PointsPerRowAndRowPairs)
+{
+    struct Case {
+        std::int32_t east, south, resolution;
+        std::size_t perRow, rowPairs;
+    };
+    const Case cases[] = {
+        {1, 1, 0, 4, 2},   // 4 x 0.25 = 1; south 0.5 then 1.0
+        {1, 1, 3, 4, 2},   // 4 x 0.3 >= 1; south 0.6, 1.2
+        {2, 2, 5, 4, 2},   // 0.5-mile steps
+        {3, 3, 1, 31, 16}, // 30 float32 additions of 0.1 stay below 3
+        {1, 1, 2, 5, 3},   // pairs of 0.4: south ends at 1.2, past the edge
+        {2, 1, 3, 7, 2},
+        {0, 1, 0, 0, 2},   // no rows, only the south moves
+        {-3, 1, 0, 0, 2},
+    };
+    for (const Case& c : cases) {
+        const CRecorder rec = OnePass({.latDeg = 45, .latDir = "North", .lonDeg = 122, .lonDir = "West",
+                                       .east = c.east, .south = c.south, .resolution = c.resolution});
+        const std::vector<Event> points = [&] {
+            std::vector<Event> p;
+            for (const Event& e : rec.events)
+                if (e.kind == Event::Point)
+                    p.push_back(e);
+            return p;
+        }();
+        const std::string what = std::to_string(c.east) + "x" + std::to_string(c.south) + " res " +
+                                 std::to_string(c.resolution);
+        ASSERT_EQ(points.size(), c.rowPairs * 2 * (c.perRow + 1)) << what;
+        // The first row keeps the corner's latitude, then one point straight south.
+        for (std::size_t i = 0; i < c.perRow; ++i)
+            EXPECT_EQ(points[i].latitude, 45.0f) << what << " point " << i;
+        EXPECT_LT(points[c.perRow].latitude, 45.0f) << what;
+        if (c.perRow > 0) {
+            EXPECT_EQ(points[c.perRow].longitude, points[c.perRow - 1].longitude) << what;
+        }
+    }
+}
+
+TEST(NoPointsMeansNoWork, RunReturnsWithoutWritingOrWaiting)
+{
+    const Request cases[] = {
+        {.south = 0},
+        {.south = -1},
+        {.latDeg = 91, .south = 5},
+        {.lonDir = "Ost"},
+        {.resolution = -2},
+        {.speed = -1},
+        {.east = 2'000'000'000},
+    };
+    for (const Request& r : cases) {
+        CRecorder rec;
+        CScanJob job = MakeJob(r, rec);
+        job.Run(); // must return at once
+        EXPECT_TRUE(rec.events.empty());
+    }
+}
+
+TEST(EveryAcceptedRequestEnds, PassesAtTheFloat32ReachFinish)
+{
+    // The reach is exactly where accumulation stalls: one more mile would never be reached.
+    for (const float step : {0.1f, 0.25f, 0.30000001192092896f, 0.5f, 2.0f, 1000.0f}) {
+        const double reach = ReachableMiles(step);
+        float sum = 0.0f;
+        while (sum < reach) {
+            const float next = static_cast<float>(static_cast<double>(sum) + step);
+            ASSERT_GT(next, sum) << "stalled below the reach at step " << step;
+            sum = next;
+        }
+        float stalled = static_cast<float>(reach * 2.0);
+        EXPECT_EQ(static_cast<float>(static_cast<double>(stalled) + step), stalled) << step;
+    }
+
+    // Whole passes at the largest accepted size, counted rather than recorded.
+    struct CCounter final : IPointWriter, ISleeper {
+        std::uint64_t points = 0;
+        void WritePoint(float, float, std::int32_t) override { ++points; }
+        void Sleep(std::uint64_t) override {}
+    };
+    struct Case {
+        std::int32_t east, south, resolution;
+        std::uint64_t points;
+    };
+    const Case cases[] = {
+        {8'388'608, 1, 5, 2 * (16'777'216 + 1)},       // one row pair at step 0.5
+        {0, 8'388'608, 5, 16'777'216},                  // a line due south
+        // The largest int32 at 10,000-mile steps: rounding makes the float32 steps short.
+        {2'147'483'647, 1, 100'000, 2 * (215'050 + 1)},
+    };
+    for (const Case& c : cases) {
+        CCounter counter;
+        CScanJob job(0, 0, 0, "", 0, 0, 0, "", c.east, c.south, 0, 0, c.resolution, counter, counter);
+        ASSERT_TRUE(job.RunPass());
+        EXPECT_EQ(counter.points, c.points) << c.east << "x" << c.south;
+    }
+}
+
+TEST(PacingNeverWraps, DelayIsFactorTimesQuarterSecond)
+{
+    for (const std::int32_t factor : {0, 1, 4, 17'179'870, 2'147'483'647}) {
+        CRecorder rec2;
+        rec2.stopAfterPoints = 2;
+        CScanJob job = MakeJob({.speed = factor}, rec2);
+        EXPECT_THROW(job.Run(), WalkStopped);
+        ASSERT_EQ(rec2.events.size(), 3u);
+        EXPECT_EQ(rec2.events[1].ms, static_cast<std::uint64_t>(factor) * 250u) << factor;
+    }
+}
+
+TEST(PauseGateHoldsNextPoint, PollsAfterTheDelayUntilCleared)
+{
+    CRecorder rec;
+    rec.stopAfterPoints = 4;
+    CScanJob job = MakeJob({.speed = 2}, rec);
+    std::size_t polls = 0;
+    rec.onPoint = [&](std::size_t n) {
+        if (n == 2)
+            job.m_bPaused.store(true, std::memory_order_relaxed);
+    };
+    rec.onSleep = [&](std::uint64_t ms) {
+        if (ms == kPausePollMs && ++polls == 3)
+            job.m_bPaused.store(false, std::memory_order_relaxed);
+    };
+    EXPECT_THROW(job.Run(), WalkStopped);
+    std::vector<std::string> kinds;
+    for (const Event& e : rec.events)
+        kinds.push_back(e.kind == Event::Point ? "point" : std::to_string(e.ms));
+    const std::vector<std::string> expected = {"point", "500", "point", "500", "1000", "1000", "1000",
+                                               "point", "500", "point"};
+    EXPECT_EQ(kinds, expected);
+}
+
+// A real worker thread; time is scaled down a hundredfold so the test stays quick.
+TEST(PauseGateHoldsNextPoint, RealThreadResumesWithinOnePollWithoutSecondDelay)
+{
+    struct CScaledClock final : IPointWriter, ISleeper {
+        std::mutex lock;
+        std::condition_variable changed;
+        std::vector<Event> events; // guarded by lock
+        std::atomic<int> points{0};
+        std::atomic<int> polls{0};
+        std::atomic<bool> holdDelay{true};
+
+        void WritePoint(float lat, float lon, std::int32_t range) override
+        {
+            {
+                std::lock_guard<std::mutex> hold(lock);
+                events.push_back({Event::Point, lat, lon, range, 0});
+            }
+            points.fetch_add(1);
+            changed.notify_all();
+            if (points.load() == 6)
+                throw WalkStopped();
+        }
+        void Sleep(std::uint64_t ms) override
+        {
+            {
+                std::lock_guard<std::mutex> hold(lock);
+                events.push_back({Event::Sleep, 0, 0, 0, ms});
+            }
+            if (ms == kPausePollMs)
+                polls.fetch_add(1);
+            changed.notify_all();
+            // The delay after point 3 lasts until the test has pressed Pause.
+            std::unique_lock<std::mutex> wait(lock);
+            changed.wait(wait, [&] { return points.load() != 3 || ms != 250 || !holdDelay.load(); });
+            wait.unlock();
+            std::this_thread::sleep_for(std::chrono::microseconds(ms * 10));
+        }
+        bool WaitFor(const std::function<bool()>& pred)
+        {
+            std::unique_lock<std::mutex> wait(lock);
+            return changed.wait_for(wait, std::chrono::seconds(20), pred);
+        }
+    } clock;
+
+    CScanJob job(0, 0, 0, "", 0, 0, 0, "", 5, 5, 1, 100, 0, clock, clock);
+    std::thread worker([&] {
+        try {
+            job.Run();
+        } catch (const WalkStopped&) {
+        }
+    });
+    ASSERT_TRUE(clock.WaitFor([&] { return clock.points.load() == 3 && !clock.events.empty() &&
+                                           clock.events.back().kind == Event::Sleep; }));
+    job.m_bPaused.store(true, std::memory_order_relaxed); // Pause, during point 3's delay
+    clock.holdDelay.store(false);
+    clock.changed.notify_all();
+    ASSERT_TRUE(clock.WaitFor([&] { return clock.polls.load() >= 5; }));
+    EXPECT_EQ(clock.points.load(), 3) << "a paused walk wrote a point";
+    const int pollsAtResume = clock.polls.load();
+    job.m_bPaused.store(false, std::memory_order_relaxed); // Start again
+    ASSERT_TRUE(clock.WaitFor([&] { return clock.points.load() >= 4; }));
+    worker.join();
+
+    EXPECT_LE(clock.polls.load() - pollsAtResume, 1) << "resume must be seen by the next poll";
+    // After the last poll comes point 4 straight away: no second 250 ms delay.
+    std::size_t fourth = 0;
+    for (std::size_t i = 0, n = 0; i < clock.events.size(); ++i)
+        if (clock.events[i].kind == Event::Point && ++n == 4)
+            fourth = i;
+    ASSERT_GT(fourth, 2u);
+    EXPECT_EQ(clock.events[fourth - 1].ms, kPausePollMs);
+    EXPECT_EQ(clock.events[fourth + 1].ms, 250u);
+}
+
+} // namespace
+} // namespace vantrell
