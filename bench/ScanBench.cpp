@@ -1,0 +1,62 @@
+// The walk alone: whole passes into a writer and a sleeper that do nothing, so what is
+// left is the walk's own arithmetic and its two virtual calls per point.
+
+#include "LookAtDocument.h"
+#include "ScanJob.h"
+
+#include <benchmark/benchmark.h>
+
+namespace vantrell::bench {
+namespace {
+
+class CNullWriter final : public IPointWriter {
+public:
+    void WritePoint(float, float, std::int32_t) override { ++points; }
+    std::uint64_t points = 0;
+};
+
+class CNoSleeper final : public ISleeper {
+public:
+    void Sleep(std::uint64_t) override {}
+};
+
+// Args: miles east, miles south, resolution in tenths of a mile (0: the default 0.25).
+void BM_Pass(benchmark::State& state)
+{
+    CNullWriter writer;
+    CNoSleeper sleeper;
+    CScanJob job(45, 30, 0, "North", 122, 40, 0, "West", static_cast<std::int32_t>(state.range(0)),
+                 static_cast<std::int32_t>(state.range(1)), 0, 1000,
+                 static_cast<std::int32_t>(state.range(2)), writer, sleeper);
+    for (auto _ : state) {
+        if (!job.RunPass()) {
+            state.SkipWithError("the request yields no points");
+            return;
+        }
+    }
+    const auto points = static_cast<double>(writer.points);
+    state.counters["points/s"] = benchmark::Counter(points, benchmark::Counter::kIsRate);
+    state.counters["points/pass"] = points / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_Pass)
+    ->ArgNames({"east", "south", "tenths"})
+    ->Args({1, 1, 0})
+    ->Args({10, 10, 1})
+    ->Args({100, 100, 1})
+    ->Unit(benchmark::kMicrosecond);
+
+// What formatting adds to every file write; both writers below pay it.
+void BM_FormatLookAt(benchmark::State& state)
+{
+    char document[kLookAtDocumentMax];
+    float latitude = 45.5f;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FormatLookAt(document, latitude, -122.666664f, 1000));
+        benchmark::ClobberMemory();
+        latitude -= 0.0036f;
+    }
+}
+BENCHMARK(BM_FormatLookAt);
+
+} // namespace
+} // namespace vantrell::bench
