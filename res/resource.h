@@ -1,0 +1,41 @@
+/* Resource identifiers shared by res/Vantrell.rc and the program's C++ code.
+   Plain #defines with literal values: rc and the build-time template generator read them too. */
+#ifndef VANTRELL_RESOURCE_H
+#define VANTRELL_RESOURCE_H
+
+/* The platform headers define these; the values are fixed by the platform. */
+#ifndef IDOK
+#define IDOK 1
+#endif
+#ifndef IDCANCEL
+#define IDCANCEL 2
+#endif
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+#define IDM_ABOUTBOX 0x0010
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_SCAN_DIALOG 102
+#define IDR_MAINFRAME 128
+
+/* Pause sits beside Start (IDOK) and Quit (IDCANCEL) and takes the next button number. */
+#define IDC_PAUSE 3
+
+#define IDC_LAT_DEG 1000
+#define IDC_LON_DEG 1001
+#define IDC_MILES_EAST 1002
+#define IDC_MILES_SOUTH 1003
+#define IDC_SPEED 1004
+#define IDC_LAT_MIN 1005
+#define IDC_LAT_SEC 1006
+#define IDC_LON_MIN 1007
+#define IDC_LON_SEC 1008
+#define IDC_LAT_DIR 1009
+#define IDC_LON_DIR 1010
+#define IDC_RANGE 1011
+#define IDC_PROGRESS 1012
+#define IDC_RESOLUTION 1013
+
+#endif
