@@ -11,7 +11,8 @@ namespace vantrell {
 class CFileReplacer {
 public:
     // fileName: the file to keep replacing, relative to the working directory at each
-    // call. The temporary file lies beside it, named fileName + ".tmp".
+    // call. The temporary file lies beside it, under a name no other replacer uses
+    // ("Vantrell.kml.<process>-<n>.tmp"), so two writers never truncate each other's.
     explicit CFileReplacer(std::string_view fileName);
 
     // Writes data to the temporary file and moves it over the target, so that a reader

@@ -1,5 +1,7 @@
 #include "FileReplace.h"
 
+#include "TemporaryName.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -8,7 +10,7 @@
 namespace vantrell {
 
 CFileReplacer::CFileReplacer(std::string_view fileName)
-    : m_target(fileName), m_temp(std::string(fileName) + ".tmp")
+    : m_target(fileName), m_temp(TemporaryName(fileName, static_cast<unsigned long>(::getpid())))
 {
 }
 
@@ -18,11 +20,10 @@ bool WriteAll(int fd, const char* data, std::size_t size)
 {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
             return false;
-        }
         data += n;
         size -= static_cast<std::size_t>(n);
     }

@@ -1,11 +1,13 @@
 #include "FileReplace.h"
 
+#include "TemporaryName.h"
+
 #include <windows.h>
 
 namespace vantrell {
 
 CFileReplacer::CFileReplacer(std::string_view fileName)
-    : m_target(fileName), m_temp(std::string(fileName) + ".tmp")
+    : m_target(fileName), m_temp(TemporaryName(fileName, GetCurrentProcessId()))
 {
 }
 

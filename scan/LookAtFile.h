@@ -23,6 +23,8 @@ public:
 
     // Points written whole since construction (tests and benchmarks).
     std::uint64_t Written() const { return m_written.load(std::memory_order_relaxed); }
+    // The temporary file each point passes through (tests).
+    const std::string& TemporaryName() const { return m_file.Temporary(); }
 
     static constexpr std::string_view kDefaultName = "Vantrell.kml";
 

@@ -9,8 +9,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -33,10 +35,18 @@ std::string Expected(float latitude, float longitude, std::int32_t range)
     return std::string(out, FormatLookAt(out, latitude, longitude, range));
 }
 
-bool Exists(const std::string& path)
+// Names in dir ending in ".tmp": what a write could have left behind.
+int Temporaries(const std::string& dir)
 {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    int count = 0;
+    if (DIR* listing = ::opendir(dir.c_str())) {
+        while (const dirent* entry = ::readdir(listing)) {
+            const std::string name = entry->d_name;
+            count += name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+        }
+        ::closedir(listing);
+    }
+    return count;
 }
 
 // Each test gets its own empty directory, removed afterwards.
@@ -62,7 +72,7 @@ TEST_F(LookAtFileTest, HoldsOnlyTheLatestPointAndNoTemporary)
         file.WritePoint(45.0f - static_cast<float>(i), -122.0f, i);
     EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(-4.0f, -122.0f, 49));
     EXPECT_EQ(file.Written(), 50u);
-    EXPECT_FALSE(Exists(Path("Vantrell.kml.tmp")));
+    EXPECT_EQ(Temporaries(m_dir), 0);
 }
 
 TEST_F(LookAtFileTest, ProgramFileLiesInTheWorkingDirectory)
@@ -105,7 +115,7 @@ TEST_F(LookAtFileTest, UnwritablePointsAreSkippedAndTheWalkGoesOn)
     EXPECT_EQ(file.Written(), 1u) << "only the point after the obstacle went";
     EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(45.0f, -121.979553f, 1000));
     EXPECT_EQ(clock.events.size(), 7u) << "every skipped point keeps its delay";
-    EXPECT_FALSE(Exists(Path("Vantrell.kml.tmp")));
+    EXPECT_EQ(Temporaries(m_dir), 0);
 }
 
 TEST_F(LookAtFileTest, FailuresLeaveTargetAndNoTemporary)
@@ -115,19 +125,21 @@ TEST_F(LookAtFileTest, FailuresLeaveTargetAndNoTemporary)
     const std::string before = ReadFile(Path("Vantrell.kml"));
 
     // The temporary name taken by a directory: nothing can be written.
-    ASSERT_EQ(::mkdir(Path("Vantrell.kml.tmp").c_str(), 0755), 0);
+    const std::string temporary = file.TemporaryName();
+    ASSERT_EQ(temporary.rfind(m_dir + "/Vantrell.kml.", 0), 0u) << "beside the file, for an atomic rename";
+    ASSERT_EQ(::mkdir(temporary.c_str(), 0755), 0);
     file.WritePoint(4.0f, 5.0f, 6);
     EXPECT_EQ(ReadFile(Path("Vantrell.kml")), before);
-    ASSERT_EQ(::rmdir(Path("Vantrell.kml.tmp").c_str()), 0);
+    ASSERT_EQ(::rmdir(temporary.c_str()), 0);
 
     // A link planted under the temporary name must not be followed.
     const std::string victim = Path("victim");
     { std::ofstream(victim) << "keep"; }
-    ASSERT_EQ(::symlink(victim.c_str(), Path("Vantrell.kml.tmp").c_str()), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), temporary.c_str()), 0);
     file.WritePoint(4.0f, 5.0f, 6);
     EXPECT_EQ(ReadFile(victim), "keep");
     EXPECT_EQ(ReadFile(Path("Vantrell.kml")), before);
-    ASSERT_EQ(::unlink(Path("Vantrell.kml.tmp").c_str()), 0);
+    ASSERT_EQ(::unlink(temporary.c_str()), 0);
 
     // A full disk, as a file-size limit below the document's size: the write comes up short.
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -140,7 +152,7 @@ TEST_F(LookAtFileTest, FailuresLeaveTargetAndNoTemporary)
     ::setrlimit(RLIMIT_FSIZE, &oldLimit);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(ReadFile(Path("Vantrell.kml")), before);
-    EXPECT_FALSE(Exists(Path("Vantrell.kml.tmp")));
+    EXPECT_EQ(Temporaries(m_dir), 0);
     EXPECT_EQ(file.Written(), 1u);
 
     // A read-only directory (root writes anyway, so only for ordinary users).
@@ -158,10 +170,13 @@ TEST_F(LookAtFileTest, FailuresLeaveTargetAndNoTemporary)
 // The viewer reads whenever it likes; it must never find the file empty or half written.
 TEST_F(LookAtFileTest, ReaderNeverSeesATornDocument)
 {
+    // Two writers on one name, as two copies of the program in one directory would be.
     CLookAtFile file(Path("Vantrell.kml"));
+    CLookAtFile other(Path("Vantrell.kml"));
+    EXPECT_NE(file.TemporaryName(), other.TemporaryName());
     file.WritePoint(0.0f, 0.0f, 0);
     std::atomic<bool> stop{false};
-    std::thread writer([&] {
+    const auto walk = [&stop](CLookAtFile& target) {
         struct CNoWait final : ISleeper {
             std::atomic<bool>& stop;
             explicit CNoWait(std::atomic<bool>& s) : stop(s) {}
@@ -171,12 +186,14 @@ TEST_F(LookAtFileTest, ReaderNeverSeesATornDocument)
                     throw test::WalkStopped();
             }
         } noWait(stop);
-        CScanJob job(45, 0, 0, "North", 122, 0, 0, "West", 3, 3, 0, 1000, 1, file, noWait);
+        CScanJob job(45, 0, 0, "North", 122, 0, 0, "West", 3, 3, 0, 1000, 1, target, noWait);
         try {
             job.Run();
         } catch (const test::WalkStopped&) {
         }
-    });
+    };
+    std::thread writer(walk, std::ref(file));
+    std::thread second(walk, std::ref(other));
     const std::string tail = std::string("</kml>") + std::string(kLineEnd);
     int reads = 0;
     int torn = 0;
@@ -190,9 +207,12 @@ TEST_F(LookAtFileTest, ReaderNeverSeesATornDocument)
     }
     stop.store(true);
     writer.join();
+    second.join();
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
     EXPECT_GT(reads, 100);
     EXPECT_GT(file.Written(), 100u);
+    EXPECT_GT(other.Written(), 100u);
+    EXPECT_EQ(Temporaries(m_dir), 0);
 }
 
 TEST_F(LookAtFileTest, FrozenFileIgnoresLaterPoints)
