@@ -8,7 +8,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    xvfb xauth x11-utils imagemagick icoutils librsvg2-bin fonts-liberation
+    xvfb xauth x11-utils xdotool imagemagick icoutils librsvg2-bin fonts-liberation
     locales
 )
 

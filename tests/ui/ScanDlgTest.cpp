@@ -1,0 +1,406 @@
+// Drives the real scan form and About box through their controls, offscreen.
+
+#include "AboutDlg.h"
+#include "DialogLayout.h"
+#include "LookAtDocument.h"
+#include "ScanDlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <clocale>
+#include <cstdio>
+#include <memory>
+
+using namespace vantrell;
+using namespace vantrell::qt;
+
+namespace {
+
+// The form with its points sent to a file of the test's own, so that workers left
+// behind by one test cannot write into the next one's directory.
+class CTestScanDlg : public CScanDlg {
+public:
+    explicit CTestScanDlg(const QString& path) : m_file(new CLookAtFile(path.toStdString())) {}
+    ~CTestScanDlg() override
+    {
+        // The worker outlives the form, as in the program: park it and silence its file.
+        if (m_pJob)
+            m_pJob->m_bPaused.store(true);
+        m_file->Freeze();
+    }
+    int failStarts = 0;
+    CLookAtFile* m_file; // deliberately leaked: a parked worker may still hold it
+
+protected:
+    IPointWriter& PointWriter() override { return *m_file; }
+    bool StartWorker(CScanJob& job) override
+    {
+        if (failStarts > 0) {
+            --failStarts;
+            return false;
+        }
+        return CScanDlg::StartWorker(job);
+    }
+};
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray Document(float latitude, float longitude, std::int32_t range)
+{
+    char out[kLookAtDocumentMax];
+    return QByteArray(out, static_cast<qsizetype>(FormatLookAt(out, latitude, longitude, range)));
+}
+
+} // namespace
+
+class ScanDlgTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<CTestScanDlg> m_form;
+
+    QString Kml() const { return m_dir.filePath(QStringLiteral("Vantrell.kml")); }
+    template <class T> T* Control(const char* name) const
+    {
+        T* widget = m_form->findChild<T*>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    void Type(const char* name, const char* text)
+    {
+        auto* edit = Control<QLineEdit>(name);
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromLatin1(text));
+    }
+    void Choose(const char* name, const char* word)
+    {
+        auto* list = Control<QComboBox>(name);
+        list->setCurrentIndex(list->findText(QString::fromLatin1(word)));
+    }
+    void Click(const char* name) { QTest::mouseClick(Control<QPushButton>(name), Qt::LeftButton); }
+    // The first worked example's corner and size.
+    void FillExample(const char* speed)
+    {
+        Type("IDC_LAT_DEG", "45");
+        Type("IDC_LAT_MIN", "0");
+        Type("IDC_LAT_SEC", "0");
+        Choose("IDC_LAT_DIR", "North");
+        Type("IDC_LON_DEG", "122");
+        Choose("IDC_LON_DIR", "West");
+        Type("IDC_MILES_EAST", "1");
+        Type("IDC_MILES_SOUTH", "1");
+        Type("IDC_RANGE", "1000");
+        Type("IDC_SPEED", speed);
+        Type("IDC_RESOLUTION", "0");
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile::remove(Kml());
+        m_form = std::make_unique<CTestScanDlg>(Kml());
+        m_form->show();
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    }
+    void cleanup() { m_form.reset(); }
+
+    // Qt took the locale from the environment; the file must not follow it.
+    void commaLocaleLeavesFileAlone()
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", 0.5);
+        if (QByteArray(text) != "0,5")
+            QSKIP("run under a comma-decimal locale (ctest sets de_DE.UTF-8)");
+        FillExample("40");
+        Type("IDC_LAT_MIN", "25");
+        Type("IDC_LAT_SEC", "30");
+        Type("IDC_LAT_DEG", "37");
+        Click("IDOK");
+        QTRY_COMPARE(ReadAll(Kml()), Document(37.424999f, -121.995445f, 1000));
+        QVERIFY(ReadAll(Kml()).contains("<latitude>37.424999</latitude>"));
+    }
+
+    void layoutFollowsTemplateInDialogUnits()
+    {
+        const BaseUnits units = DialogBaseUnits(m_form->font());
+        QCOMPARE(m_form->font().family(), QStringLiteral("Liberation Sans"));
+        QVERIFY(units.x > 0 && units.y > 0);
+        QCOMPARE(m_form->size(), DialogUnitsToPixels(units, 0, 0, 267, 220).size());
+        int statics = 0;
+        for (const DialogControl& c : kScanDialogTemplate.controls) {
+            const QString name = c.id == -1 ? QStringLiteral("IDC_STATIC_%1").arg(++statics)
+                                            : QString::fromLatin1(c.name);
+            auto* widget = m_form->findChild<QWidget*>(name);
+            QVERIFY2(widget, qPrintable(name));
+            const QRect expected = DialogUnitsToPixels(units, c.x, c.y, c.width, c.height);
+            if (qobject_cast<QComboBox*>(widget)) {
+                // The template's height is the open list's; closed, the list is one line tall.
+                QCOMPARE(widget->geometry().topLeft(), expected.topLeft());
+                QCOMPARE(widget->width(), expected.width());
+                QVERIFY(widget->height() <= expected.height());
+            } else {
+                QCOMPARE(widget->geometry(), expected);
+            }
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                QCOMPARE(label->text(), QString::fromUtf8(c.text));
+        }
+        QCOMPARE(Control<QLabel>("IDC_STATIC_7")->text(), QStringLiteral("Miles East"));
+        QCOMPARE(Control<QPushButton>("IDOK")->text(), QStringLiteral("Start"));
+        QVERIFY(Control<QPushButton>("IDOK")->isDefault());
+        QCOMPARE(Control<QPushButton>("IDCANCEL")->text(), QStringLiteral("Quit"));
+        QCOMPARE(Control<QPushButton>("IDC_PAUSE")->text(), QStringLiteral("Pause"));
+        QVERIFY(!Control<QProgressBar>("IDC_PROGRESS")->isVisible());
+        QVERIFY(m_form->windowTitle().isEmpty());
+    }
+
+    void tabOrderAndStartingState()
+    {
+        QStringList order;
+        QWidget* w = Control<QWidget>("IDC_LAT_DEG");
+        QTRY_VERIFY(w->hasFocus());
+        do {
+            order << w->objectName();
+            w = w->nextInFocusChain();
+            while (w->focusPolicy() != Qt::StrongFocus || !w->isVisible())
+                w = w->nextInFocusChain();
+        } while (w->objectName() != QStringLiteral("IDC_LAT_DEG") && order.size() < 40);
+        const QStringList expected = {
+            "IDC_LAT_DEG", "IDC_LAT_MIN", "IDC_LAT_SEC", "IDC_LAT_DIR", "IDC_LON_DEG",
+            "IDC_LON_MIN", "IDC_LON_SEC", "IDC_LON_DIR", "IDC_MILES_EAST", "IDC_MILES_SOUTH",
+            "IDC_RANGE", "IDC_SPEED", "IDC_RESOLUTION", "IDOK", "IDCANCEL", "IDC_PAUSE"};
+        QCOMPARE(order, expected);
+        for (const char* list : {"IDC_LAT_DIR", "IDC_LON_DIR"}) {
+            QCOMPARE(Control<QComboBox>(list)->currentIndex(), -1);
+            QCOMPARE(Control<QComboBox>(list)->currentText(), QString());
+        }
+        QCOMPARE(Control<QComboBox>("IDC_LAT_DIR")->itemText(0), QStringLiteral("North"));
+        QCOMPARE(Control<QComboBox>("IDC_LAT_DIR")->itemText(1), QStringLiteral("South"));
+        QCOMPARE(Control<QComboBox>("IDC_LON_DIR")->itemText(0), QStringLiteral("East"));
+        QCOMPARE(Control<QComboBox>("IDC_LON_DIR")->itemText(1), QStringLiteral("West"));
+        for (const char* edit : {"IDC_LAT_DEG", "IDC_RANGE", "IDC_RESOLUTION"})
+            QVERIFY(Control<QLineEdit>(edit)->text().isEmpty());
+    }
+
+    void editsTakeTypedDigitsOnlyButPastedTextWhole()
+    {
+        Type("IDC_RANGE", "1a2-3 .4");
+        QCOMPARE(Control<QLineEdit>("IDC_RANGE")->text(), QStringLiteral("1234"));
+        // Pasting inserts text as it is; the form reads it with the text-to-number rule.
+        auto* edit = Control<QLineEdit>("IDC_LAT_DEG");
+        edit->insert(QStringLiteral("-7x"));
+        QCOMPARE(edit->text(), QStringLiteral("-7x"));
+    }
+
+    void startWritesTheWorkedExample()
+    {
+        FillExample("40"); // ten seconds a point: the first point stays put
+        Click("IDOK");
+        QVERIFY(m_form->m_bStarted);
+        QTRY_COMPARE(ReadAll(Kml()), Document(45.0f, -121.994888f, 1000));
+        QVERIFY(m_form->isVisible());
+        QCOMPARE(m_form->m_pJob->m_nRange, 1000);
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.tmp")}, QDir::AllEntries | QDir::Hidden), QStringList());
+    }
+
+    void pauseHoldsAndStartResumesWithFirstValues()
+    {
+        Click("IDC_PAUSE"); // before any Start: nothing
+        QVERIFY(!m_form->m_pJob);
+        QVERIFY(!m_form->m_bStarted);
+        FillExample("1");
+        auto* milesEast = Control<QLineEdit>("IDC_MILES_EAST");
+        milesEast->setFocus();
+        QTRY_VERIFY(milesEast->hasFocus());
+        QTest::keyClick(milesEast, Qt::Key_Return); // Enter acts as Start
+        QVERIFY(m_form->m_bStarted);
+        QVERIFY(m_form->isVisible());
+        QTRY_VERIFY(m_form->m_file->Written() >= 2);
+        Click("IDC_PAUSE");
+        // The current point's delay may still end in one more point; then nothing.
+        QTest::qWait(400);
+        const std::uint64_t held = m_form->m_file->Written();
+        QTest::qWait(1300);
+        QCOMPARE(m_form->m_file->Written(), held);
+
+        CScanJob* job = m_form->m_pJob;
+        Type("IDC_LAT_DEG", "10");
+        Type("IDC_RANGE", "5");
+        Click("IDOK");
+        QCOMPARE(m_form->m_pJob, job);
+        QTRY_VERIFY(m_form->m_file->Written() > held);
+        const QByteArray now = ReadAll(Kml());
+        QVERIFY2(now.contains("<range>1000</range>") && now.contains("<latitude>4"), now.constData());
+    }
+
+    void emptyFieldsAndUnselectedWords()
+    {
+        Click("IDOK"); // every field empty: a valid request with no miles south
+        QVERIFY(m_form->m_pJob);
+        QCOMPARE(m_form->m_pJob->m_strLatDir, std::string());
+        QCOMPARE(m_form->m_pJob->m_nMilesSouth, 0);
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(Kml()));
+
+        cleanup();
+        init();
+        FillExample("40");
+        Control<QComboBox>("IDC_LAT_DIR")->setCurrentIndex(-1);
+        Control<QComboBox>("IDC_LON_DIR")->setCurrentIndex(-1);
+        Click("IDOK"); // no words: the corner is at 0, 0 whatever degrees were typed
+        QTRY_VERIFY(ReadAll(Kml()).contains("<longitude>0.003614</longitude>\n<latitude>0.000000</latitude>"));
+    }
+
+    void failedWorkerStartIsForgotten()
+    {
+        m_form->failStarts = 1;
+        FillExample("40");
+        Click("IDOK");
+        QVERIFY(!m_form->m_bStarted);
+        QVERIFY(!m_form->m_pJob);
+        Click("IDOK");
+        QVERIFY(m_form->m_bStarted);
+        QTRY_COMPARE(ReadAll(Kml()), Document(45.0f, -121.994888f, 1000));
+    }
+
+    void escapeAndQuitCloseTheForm()
+    {
+        FillExample("0"); // a walk at full speed does not hold the form open
+        Click("IDOK");
+        QTRY_VERIFY(m_form->m_file->Written() > 10);
+        QTest::keyClick(Control<QLineEdit>("IDC_LAT_SEC"), Qt::Key_Escape);
+        QTRY_VERIFY(!m_form->isVisible());
+        QCOMPARE(m_form->result(), int(QDialog::Rejected));
+
+        cleanup();
+        init();
+        Click("IDCANCEL");
+        QTRY_VERIFY(!m_form->isVisible());
+    }
+
+    void aboutBoxFromContextMenuAndF1()
+    {
+        FillExample("40");
+        Click("IDOK");
+        QTRY_VERIFY(m_form->m_file->Written() == 1);
+        QStringList menuTexts;
+        QString aboutCaption;
+        QStringList aboutTexts;
+        // The menu and the box are modal: inspect and close them from the event loop.
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* action : menu->actions())
+                menuTexts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            QTimer::singleShot(0, [&] {
+                QTRY_VERIFY(qobject_cast<CAboutDlg*>(QApplication::activeModalWidget()));
+                QWidget* about = QApplication::activeModalWidget();
+                aboutCaption = about->windowTitle();
+                for (QLabel* label : about->findChildren<QLabel*>())
+                    aboutTexts << label->text();
+                QTest::keyClick(about, Qt::Key_Escape);
+            });
+            menu->actions().last()->trigger();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), m_form->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(m_form.get(), &event);
+        QCOMPARE(menuTexts, QStringList({"-", "&About Vantrell..."}));
+        QCOMPARE(aboutCaption, QStringLiteral("About Vantrell"));
+        QVERIFY(aboutTexts.contains(QStringLiteral("Vantrell Version 1.1")));
+        QVERIFY(aboutTexts.contains(QStringLiteral(
+            "To use, enter data into the appropriate fields and click OK.  A file called Vantrell.kml "
+            "will be output into the directory where this application was run from. ")));
+        QVERIFY(aboutTexts.contains(QStringLiteral(
+            "In GE select Add -> Network Link.  Locate the Vantrell.kml file and supply a name.  On the "
+            "Refresh tab, check the \"Fly to View on Refresh\" Box.")));
+        QVERIFY(aboutTexts.contains(QString(37, u'-')));
+        QCOMPARE(m_form->m_file->Written(), 1u); // the scan was not touched
+
+        bool opened = false;
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        QTimer::singleShot(0, [&] {
+            auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+            if (!about)
+                return;
+            opened = true;
+            auto* ok = about->findChild<QPushButton*>(QStringLiteral("IDOK"));
+            QVERIFY(ok && ok->isDefault());
+            QTest::keyClick(ok, Qt::Key_Return);
+        });
+        QTest::keyClick(m_form.get(), Qt::Key_F1);
+        QVERIFY(opened);
+        QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == m_form.get());
+    }
+};
+
+// The real program's file: Vantrell.kml in the working directory.
+class ProgramFileTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void startWritesIntoTheWorkingDirectory()
+    {
+        QTemporaryDir dir;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        {
+            CScanDlg form;
+            form.show();
+            auto type = [&](const char* name, const char* text) {
+                QTest::keyClicks(form.findChild<QLineEdit*>(QString::fromLatin1(name)), QString::fromLatin1(text));
+            };
+            type("IDC_LAT_DEG", "33");
+            type("IDC_LAT_MIN", "51");
+            type("IDC_LON_DEG", "151");
+            type("IDC_LON_MIN", "12");
+            form.findChild<QComboBox*>(QStringLiteral("IDC_LAT_DIR"))->setCurrentIndex(1);
+            form.findChild<QComboBox*>(QStringLiteral("IDC_LON_DIR"))->setCurrentIndex(0);
+            type("IDC_MILES_EAST", "1");
+            type("IDC_MILES_SOUTH", "1");
+            type("IDC_RANGE", "1500");
+            type("IDC_SPEED", "40");
+            type("IDC_RESOLUTION", "3");
+            QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("IDOK")), Qt::LeftButton);
+            QTRY_COMPARE(ReadAll(QStringLiteral("Vantrell.kml")), Document(-33.849998f, 151.205215f, 1500));
+            form.m_pJob->m_bPaused.store(true);
+        }
+        EndScanning();
+        QVERIFY(QDir::setCurrent(previous));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        ScanDlgTest form;
+        status |= QTest::qExec(&form, argc, argv);
+    }
+    {
+        ProgramFileTest program;
+        status |= QTest::qExec(&program, argc, argv);
+    }
+    return status;
+}
+
+#include "ScanDlgTest.moc"

@@ -1,0 +1,62 @@
+#pragma once
+// The scan form's rules, written once for every toolkit: which fields are read and in
+// which order, Start and resume, Pause, creating the job and starting its worker. A
+// toolkit's dialog derives from CScanForm and only maps control IDs to its controls.
+// Everything here runs on the user-interface thread.
+
+#include "ScanJob.h"
+#include "resource.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace vantrell {
+
+// The thirteen fields in the order they are read and handed to the job.
+inline constexpr std::array<int, 13> kScanFieldOrder = {
+    IDC_LAT_DEG, IDC_LAT_MIN, IDC_LAT_SEC, IDC_LAT_DIR,
+    IDC_LON_DEG, IDC_LON_MIN, IDC_LON_SEC, IDC_LON_DIR,
+    IDC_MILES_EAST, IDC_MILES_SOUTH, IDC_SPEED, IDC_RANGE, IDC_RESOLUTION,
+};
+
+// The drop-down lists' words, sorted as the lists show them. Nothing starts selected.
+inline constexpr std::array<std::string_view, 2> kLatitudeWords = {"North", "South"};
+inline constexpr std::array<std::string_view, 2> kLongitudeWords = {"East", "West"};
+
+class CScanForm {
+public:
+    CScanForm() = default;
+    CScanForm(const CScanForm&) = delete;
+    CScanForm& operator=(const CScanForm&) = delete;
+    virtual ~CScanForm(); // leaves the job alone: the worker may still be using it
+
+    // Start (IDOK, or Enter in a field). The first one reads the fields, creates the job
+    // and starts its worker; every later one only resumes.
+    void OnBnClickedStart();
+    // Pause (IDC_PAUSE): holds the walk after its current delay. Nothing before a Start.
+    void OnBnClickedPause();
+
+    // The job of the first Start; never freed while the process runs (the detached
+    // worker holds it too).
+    CScanJob* m_pJob = nullptr;
+    bool m_bStarted = false;
+
+protected:
+    // The control's text, as the user sees it; an unselected list reads as "".
+    virtual std::string ReadFieldText(int id) const = 0;
+    // Where the job's points go; the program's LookAt file unless a test says otherwise.
+    virtual IPointWriter& PointWriter();
+    // Starts one detached worker running ScanThreadProc on job; false if none could be made.
+    virtual bool StartWorker(CScanJob& job);
+};
+
+// The worker thread's entry: runs the job, and returns 0 if the walk ever ends.
+unsigned ScanThreadProc(CScanJob* job);
+
+// Called once when the form has closed, before the process ends: lets a file write in
+// progress finish and stops all later ones, so the worker can be abandoned mid-walk
+// without leaving a temporary file behind.
+void EndScanning();
+
+} // namespace vantrell

@@ -1,0 +1,34 @@
+#pragma once
+// The scan form: the program's main window, laid out from the IDD_SCAN_DIALOG template.
+
+#include "ScanForm.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QIcon>
+
+class QContextMenuEvent;
+
+namespace vantrell::qt {
+
+class CScanDlg : public QDialog, public CScanForm {
+    Q_OBJECT
+public:
+    explicit CScanDlg(QWidget* parent = nullptr);
+
+    // The About box, modal over the form; the scan goes on meanwhile.
+    void ShowAbout();
+
+protected:
+    std::string ReadFieldText(int id) const override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QHash<int, QWidget*> m_controls;
+    QIcon m_hIcon;
+};
+
+// The application icon in every size the program ships.
+QIcon ApplicationIcon();
+
+} // namespace vantrell::qt
