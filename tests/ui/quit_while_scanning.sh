@@ -21,6 +21,15 @@ for round in $(seq "$rounds"); do
     "$program" & pid=$!
     window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -n 1) ||
         fail "no window appeared"
+    if [ "$round" -eq 1 ]; then
+        # The form has no caption: the title bar and the taskbar show no text.
+        for _ in $(seq 40); do
+            title=$(xprop -id "$window" _NET_WM_NAME WM_NAME)
+            echo "$title" | grep -q '= "' || break
+            sleep 0.05
+        done
+        echo "$title" | grep -q '= "' && fail "the form has a title: $title"
+    fi
     xdotool windowfocus --sync "$window"
     # North-west corner 45 0 0 North, 122 0 0 West; 3 by 3 miles; range 1000; speed 0;
     # resolution 1. Focus starts in the latitude degrees.
