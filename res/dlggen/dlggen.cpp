@@ -636,6 +636,17 @@ private:
         in_.style(0);
     }
 
+    // "text, id, x, y, width, height [, style [, exstyle]]": statics and push buttons.
+    void labelledControl(Control& c, std::uint32_t style)
+    {
+        c.text = in_.string("the text");
+        in_.expectComma("the id");
+        c.id = resourceId(c.name);
+        in_.expectComma("x");
+        rectangle(c);
+        optionalStyles(c, style, style);
+    }
+
     Control control()
     {
         const Token& keyword = in_.take();
@@ -645,23 +656,10 @@ private:
         if (keyword.kind == Tok::Ident && (word == "LTEXT" || word == "CTEXT" || word == "RTEXT")) {
             c.kind = Kind::Text;
             c.align = word == "LTEXT" ? Align::Left : word == "CTEXT" ? Align::Center : Align::Right;
-            const std::uint32_t style =
-                WS_GROUP | (word == "LTEXT" ? SS_LEFT : word == "CTEXT" ? SS_CENTER : SS_RIGHT);
-            c.text = in_.string("the text");
-            in_.expectComma("the id");
-            c.id = resourceId(c.name);
-            in_.expectComma("x");
-            rectangle(c);
-            optionalStyles(c, style, style);
+            labelledControl(c, WS_GROUP | (word == "LTEXT" ? SS_LEFT : word == "CTEXT" ? SS_CENTER : SS_RIGHT));
         } else if (keyword.kind == Tok::Ident && (word == "PUSHBUTTON" || word == "DEFPUSHBUTTON")) {
             c.kind = word == "PUSHBUTTON" ? Kind::PushButton : Kind::DefPushButton;
-            const std::uint32_t style = WS_TABSTOP | (word == "PUSHBUTTON" ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON);
-            c.text = in_.string("the text");
-            in_.expectComma("the id");
-            c.id = resourceId(c.name);
-            in_.expectComma("x");
-            rectangle(c);
-            optionalStyles(c, style, style);
+            labelledControl(c, WS_TABSTOP | (word == "PUSHBUTTON" ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON));
         } else if (keyword.kind == Tok::Ident && (word == "EDITTEXT" || word == "COMBOBOX")) {
             c.id = resourceId(c.name);
             in_.expectComma("x");
