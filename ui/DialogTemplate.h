@@ -1,5 +1,5 @@
 #pragma once
-// The program's dialog templates as data, generated at build time from res/Vantrell.rc,
+// The program's dialog templates and strings as data, generated at build time from res/Vantrell.rc,
 // so the Linux form is laid out from the same source as the Windows one. Positions and
 // sizes are in dialog units.
 
@@ -45,5 +45,8 @@ struct DialogTemplate {
 
 extern const DialogTemplate kScanDialogTemplate;  // IDD_SCAN_DIALOG
 extern const DialogTemplate kAboutDialogTemplate; // IDD_ABOUTBOX
+
+// The script's STRINGTABLE text for id, escapes resolved; nullptr when there is none.
+const char* ResourceString(int id);
 
 } // namespace vantrell

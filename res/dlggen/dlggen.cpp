@@ -4,9 +4,9 @@
 //   dlggen SCRIPT.rc RESOURCE.h OUTPUT.cpp
 //
 // It knows only the rc syntax the script uses. Inside a DIALOGEX block anything else is a
-// fault, reported as "file:line: error: ..." with exit status 1 and no output written;
-// other resource statements are skipped. Identifiers resolve through RESOURCE.h plus the
-// platform's IDOK, IDCANCEL and IDC_STATIC.
+// fault, reported as "file:line: error: ..." with exit status 1 and no output written.
+// STRINGTABLE entries are read too; other resource statements are skipped. Identifiers
+// resolve through RESOURCE.h plus the platform's IDOK, IDCANCEL and IDC_STATIC.
 
 #include <algorithm>
 #include <cctype>
@@ -529,6 +529,10 @@ public:
                 found.push_back(dialog());
                 continue;
             }
+            if (depth == 0 && keywordIs(t, "STRINGTABLE")) {
+                stringTable();
+                continue;
+            }
             if (keywordIs(t, "DIALOGEX"))
                 in_.fail(t, "DIALOGEX must follow the template's name on the same line");
             if (keywordIs(t, "BEGIN") || punctIs(t, '{'))
@@ -545,7 +549,32 @@ public:
         return found;
     }
 
+    // The STRINGTABLE entries read along the way, by id.
+    std::map<std::int64_t, std::string> strings;
+
 private:
+    // STRINGTABLE [options] BEGIN { id[,] "text" } END
+    void stringTable()
+    {
+        in_.take();
+        while (!in_.atEnd() && !keywordIs(in_.peek(), "BEGIN"))
+            in_.take();
+        if (in_.atEnd())
+            in_.fail(in_.peek(), "STRINGTABLE without BEGIN");
+        in_.take();
+        while (!keywordIs(in_.peek(), "END")) {
+            if (in_.atEnd())
+                in_.fail(in_.peek(), "missing END of STRINGTABLE");
+            const Token& at = in_.peek();
+            const std::int64_t id = in_.integerIn("string id", 0, 65535);
+            if (punctIs(in_.peek(), ','))
+                in_.take();
+            if (!strings.emplace(id, in_.string("the string")).second)
+                in_.fail(at, "second string with id " + std::to_string(id));
+        }
+        in_.take();
+    }
+
     std::int64_t coordinate(const char* what) { return in_.integerIn(what, -32768, 32767); }
     std::int64_t size(const char* what) { return in_.integerIn(what, 0, 32767); }
 
@@ -751,8 +780,8 @@ constexpr Wanted kWanted[] = {
 };
 
 // rcPath names the script in errors; rcName and headerName go into the generated comments.
-std::string emit(const std::vector<Dialog>& dialogs, const std::string& rcPath, const std::string& rcName,
-                 const std::string& headerName)
+std::string emit(const std::vector<Dialog>& dialogs, const std::map<std::int64_t, std::string>& strings,
+                 const std::string& rcPath, const std::string& rcName, const std::string& headerName)
 {
     std::map<std::string, const Dialog*> byName;
     for (const Dialog& d : dialogs)
@@ -790,6 +819,10 @@ std::string emit(const std::vector<Dialog>& dialogs, const std::string& rcPath, 
             << ", " << cppString(d.fontFace) << ", " << d.fontPointSize << ", "
             << (d.controls.empty() ? std::string("{}") : w.controlsArray) << "};\n";
     }
+    out << "\nconst char* ResourceString(int id)\n{\n    switch (id) {\n";
+    for (const auto& [id, text] : strings)
+        out << "    case " << id << ":\n        return " << cppString(text) << ";\n";
+    out << "    default:\n        return nullptr;\n    }\n}\n";
     out << "\n} // namespace vantrell\n";
     return out.str();
 }
@@ -819,8 +852,9 @@ int main(int argc, char** argv)
         const std::string rcPath = argv[1];
         const Defines defines = readDefines(argv[2]);
         Cursor cursor(lex(readFile(rcPath), rcPath), rcPath, defines);
-        const std::vector<Dialog> dialogs = ScriptParser(cursor).dialogs();
-        writeFile(argv[3], emit(dialogs, rcPath, std::filesystem::path(rcPath).filename().string(),
+        ScriptParser parser(cursor);
+        const std::vector<Dialog> dialogs = parser.dialogs();
+        writeFile(argv[3], emit(dialogs, parser.strings, rcPath, std::filesystem::path(rcPath).filename().string(),
                                 std::filesystem::path(argv[2]).filename().string()));
     } catch (const std::exception& e) {
         std::cerr << (dynamic_cast<const InputError*>(&e) ? "" : "dlggen: ") << e.what() << '\n';

@@ -243,4 +243,12 @@ TEST(AboutDialogTemplate, TextsKeepTheHouseStyle)
 }
 
 } // namespace
+
+TEST(StringTable, AboutMenuEntryComesFromTheScript)
+{
+    ASSERT_NE(ResourceString(IDS_ABOUTBOX), nullptr);
+    EXPECT_STREQ(ResourceString(IDS_ABOUTBOX), "&About Vantrell...");
+    EXPECT_EQ(ResourceString(IDD_SCAN_DIALOG), nullptr);
+}
+
 } // namespace vantrell

@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "DialogLayout.h"
+#include "DialogTemplate.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -94,9 +95,12 @@ std::string CScanDlg::ReadFieldText(int id) const
 
 void CScanDlg::contextMenuEvent(QContextMenuEvent* event)
 {
+    const char* about = ResourceString(IDS_ABOUTBOX);
+    if (!about || !*about)
+        return QDialog::contextMenuEvent(event);
     QMenu menu(this);
     menu.addSeparator();
-    menu.addAction(QStringLiteral("&About Vantrell..."), this, &CScanDlg::ShowAbout);
+    menu.addAction(QString::fromUtf8(about), this, &CScanDlg::ShowAbout);
     menu.exec(event->globalPos());
 }
 
