@@ -113,9 +113,13 @@ QHash<int, QWidget*> BuildDialog(QWidget& dialog, const DialogTemplate& dialogTe
             rect.setHeight(qMin(rect.height(), combo->sizeHint().height()));
         }
         widget->setGeometry(rect);
-        widget->setFocusPolicy(control.tabStop ? Qt::StrongFocus
-                               : qobject_cast<QLabel*>(widget) || !control.visible ? Qt::NoFocus
-                                                                                   : Qt::ClickFocus);
+        // Tab visits exactly the template's tab stops; other controls still take a click.
+        if (control.tabStop)
+            widget->setFocusPolicy(Qt::StrongFocus);
+        else if (qobject_cast<QLabel*>(widget) || !control.visible)
+            widget->setFocusPolicy(Qt::NoFocus);
+        else
+            widget->setFocusPolicy(Qt::ClickFocus);
         if (control.tabStop) {
             if (previousTab)
                 QWidget::setTabOrder(previousTab, widget);
