@@ -1,20 +1,40 @@
 #include "FileReplace.h"
 
-#include "TemporaryName.h"
-
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantrell {
 
-CFileReplacer::CFileReplacer(std::string_view fileName)
-    : m_target(fileName), m_temp(TemporaryName(fileName, static_cast<unsigned long>(::getpid())))
-{
-}
-
 namespace {
+
+constexpr int kMaxLinkHops = 40;     // as the kernel's own limit for a path
+constexpr int kMaxNameAttempts = 16; // names found taken before a point is given up
+
+// The process's umask, read without changing it; all bits when it cannot be read, so
+// that the permissions are then always set explicitly.
+unsigned ReadUmask()
+{
+    unsigned mask = 07777;
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status)) {
+            unsigned value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = value;
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return mask;
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size)
 {
@@ -30,20 +50,124 @@ bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
+bool Append(char* out, std::size_t& length, std::string_view text)
+{
+    if (length + text.size() >= PATH_MAX)
+        return false;
+    std::memcpy(out + length, text.data(), text.size());
+    length += text.size();
+    out[length] = '\0';
+    return true;
+}
+
+// Follows path through links to the file a plain open would write, as a path in out,
+// and stats it. exists is false when nothing is there yet (a dangling link's end
+// included): the file is then created there.
+bool ResolveTarget(const std::string& path, char* out, struct stat& info, bool& exists)
+{
+    std::size_t length = 0;
+    if (!Append(out, length, path))
+        return false;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        if (::lstat(out, &info) != 0) {
+            exists = false;
+            return errno == ENOENT;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            exists = true;
+            return true;
+        }
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(out, link, sizeof link - 1);
+        if (n <= 0)
+            return false;
+        const std::string_view destination(link, static_cast<std::size_t>(n));
+        if (destination.front() == '/') {
+            length = 0;
+        } else {
+            // Relative to the link's own folder.
+            const char* slash = std::strrchr(out, '/');
+            length = slash ? static_cast<std::size_t>(slash - out) + 1 : 0;
+        }
+        out[length] = '\0';
+        if (!Append(out, length, destination))
+            return false;
+    }
+    return false; // a loop of links
+}
+
 } // namespace
+
+CFileReplacer::CFileReplacer(std::string_view fileName) : m_target(fileName), m_createMask(ReadUmask())
+{
+    TakeNewName();
+}
+
+void CFileReplacer::TakeNewName() noexcept
+{
+    m_suffix = MakeTemporarySuffix(static_cast<unsigned long>(::getpid()), RandomBits());
+}
 
 bool CFileReplacer::Replace(const char* data, std::size_t size) noexcept
 {
-    // O_NOFOLLOW: a link planted under the temporary name must not redirect our write.
-    const int fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    char target[PATH_MAX];
+    struct stat info {};
+    bool exists = false;
+    if (!ResolveTarget(m_target, target, info, exists))
+        return false;
+    const mode_t mode = exists ? (info.st_mode & 07777) : 0666;
+
+    char temp[PATH_MAX];
+    int fd = -1;
+    for (int attempt = 0; attempt < kMaxNameAttempts && fd < 0; ++attempt) {
+        std::size_t length = 0;
+        if (!Append(temp, length, target) || !Append(temp, length, {m_suffix.text, m_suffix.size}))
+            return false;
+        // Created new or not at all: whatever another user planted under the name (a
+        // file, a link, a pipe that would block the open) is never opened.
+        fd = ::open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode & 0777);
+        if (fd < 0 && errno != EEXIST && errno != EINTR)
+            return false;
+        if (fd < 0 && errno == EEXIST)
+            TakeNewName();
+    }
     if (fd < 0)
         return false;
-    bool ok = WriteAll(fd, data, size);
+    bool ok = true;
+    // The replaced file keeps its permissions; creation only ever removes bits, through
+    // the umask, so set them again only where the umask took some away.
+    if (exists && (mode & ~(m_createMask & 0777)) != mode)
+        ok = ::fchmod(fd, mode) == 0;
+    ok = ok && WriteAll(fd, data, size);
     ok = ::close(fd) == 0 && ok; // a full disk can surface only at close
-    if (ok && std::rename(m_temp.c_str(), m_target.c_str()) == 0)
+    if (ok && std::rename(temp, target) == 0)
         return true;
-    ::unlink(m_temp.c_str());
+    ::unlink(temp);
     return false;
+}
+
+std::size_t RemoveStaleTemporaries(std::string_view fileName)
+{
+    DIR* folder = ::opendir(".");
+    if (!folder)
+        return 0;
+    const unsigned long self = static_cast<unsigned long>(::getpid());
+    std::size_t removed = 0;
+    while (const dirent* entry = ::readdir(folder)) {
+        const auto owner = TemporaryOwner(entry->d_name, fileName);
+        if (!owner || *owner == 0 || *owner == self || *owner > static_cast<unsigned long>(INT_MAX))
+            continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+            continue;
+        // EPERM means the process runs under another user: not ours to judge.
+        if (::kill(static_cast<pid_t>(*owner), 0) == 0 || errno != ESRCH)
+            continue;
+        removed += ::unlinkat(::dirfd(folder), entry->d_name, 0) == 0 ? 1 : 0;
+    }
+    ::closedir(folder);
+    return removed;
 }
 
 } // namespace vantrell

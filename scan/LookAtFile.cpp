@@ -10,8 +10,8 @@ void CLookAtFile::WritePoint(float latitude, float longitude, std::int32_t range
 {
     char document[kLookAtDocumentMax];
     const std::size_t size = FormatLookAt(document, latitude, longitude, range);
-    const std::lock_guard<std::mutex> hold(m_writing);
-    if (m_frozen)
+    const std::lock_guard<std::timed_mutex> hold(m_writing);
+    if (m_frozen.load())
         return;
     if (m_file.Replace(document, size))
         m_written.fetch_add(1, std::memory_order_relaxed);
@@ -19,8 +19,11 @@ void CLookAtFile::WritePoint(float latitude, float longitude, std::int32_t range
 
 void CLookAtFile::Freeze()
 {
-    const std::lock_guard<std::mutex> hold(m_writing);
-    m_frozen = true;
+    // Set first: a write that starts later sees it under the lock; one already running
+    // holds the lock until its rename is done.
+    m_frozen.store(true);
+    if (m_writing.try_lock_for(kFreezeWait))
+        m_writing.unlock();
 }
 
 CLookAtFile& ProgramLookAtFile()

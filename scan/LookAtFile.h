@@ -5,6 +5,7 @@
 #include "PointSinks.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string_view>
 
@@ -17,20 +18,23 @@ public:
     // Worker thread. A point that cannot be written is skipped; the next one tries again.
     void WritePoint(float latitude, float longitude, std::int32_t range) override;
 
-    // Any thread, on the way out: waits for a write in progress to finish, then ignores
-    // every later point, so the process can end without leaving a temporary file behind.
+    // Any thread, on the way out: ignores every later point, and waits for a write in
+    // progress to finish, so the process can end without leaving a temporary file
+    // behind. The wait is bounded by kFreezeWait: a write stuck in the file system (a
+    // stalled network folder) must not keep the program from ending.
     void Freeze();
+    static constexpr std::chrono::milliseconds kFreezeWait{500};
 
     // Points written whole since construction (tests and benchmarks).
     std::uint64_t Written() const { return m_written.load(std::memory_order_relaxed); }
-    // The temporary file each point passes through (tests).
-    const std::string& TemporaryName() const { return m_file.Temporary(); }
+    // The temporary file the next point passes through (tests).
+    std::string TemporaryName() const { return m_file.Temporary(); }
 
     static constexpr std::string_view kDefaultName = "Vantrell.kml";
 
 private:
-    std::mutex m_writing;
-    bool m_frozen = false; // guarded by m_writing
+    std::timed_mutex m_writing; // held for a whole write
+    std::atomic<bool> m_frozen{false};
     std::atomic<std::uint64_t> m_written{0};
     CFileReplacer m_file;
 };

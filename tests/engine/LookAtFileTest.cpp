@@ -2,6 +2,7 @@
 #include "LookAtFile.h"
 #include "Recorder.h"
 #include "ScanJob.h"
+#include "TemporaryName.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,9 @@
 #include <string>
 #include <dirent.h>
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -123,23 +126,7 @@ TEST_F(LookAtFileTest, FailuresLeaveTargetAndNoTemporary)
     CLookAtFile file(Path("Vantrell.kml"));
     file.WritePoint(1.0f, 2.0f, 3);
     const std::string before = ReadFile(Path("Vantrell.kml"));
-
-    // The temporary name taken by a directory: nothing can be written.
-    const std::string temporary = file.TemporaryName();
-    ASSERT_EQ(temporary.rfind(m_dir + "/Vantrell.kml.", 0), 0u) << "beside the file, for an atomic rename";
-    ASSERT_EQ(::mkdir(temporary.c_str(), 0755), 0);
-    file.WritePoint(4.0f, 5.0f, 6);
-    EXPECT_EQ(ReadFile(Path("Vantrell.kml")), before);
-    ASSERT_EQ(::rmdir(temporary.c_str()), 0);
-
-    // A link planted under the temporary name must not be followed.
-    const std::string victim = Path("victim");
-    { std::ofstream(victim) << "keep"; }
-    ASSERT_EQ(::symlink(victim.c_str(), temporary.c_str()), 0);
-    file.WritePoint(4.0f, 5.0f, 6);
-    EXPECT_EQ(ReadFile(victim), "keep");
-    EXPECT_EQ(ReadFile(Path("Vantrell.kml")), before);
-    ASSERT_EQ(::unlink(temporary.c_str()), 0);
+    ASSERT_EQ(file.TemporaryName().rfind(m_dir + "/Vantrell.kml.", 0), 0u) << "beside the file, for an atomic rename";
 
     // A full disk, as a file-size limit below the document's size: the write comes up short.
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -223,6 +210,212 @@ TEST_F(LookAtFileTest, FrozenFileIgnoresLaterPoints)
     file.WritePoint(2.0f, 2.0f, 2);
     EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(1.0f, 1.0f, 1));
     EXPECT_EQ(file.Written(), 1u);
+}
+
+// Whatever sits under the temporary's name when a point is written was put there by
+// someone else: it is never opened, truncated, followed or moved into place.
+TEST_F(LookAtFileTest, PlantedTemporaryIsNeverUsed)
+{
+    struct Plant {
+        const char* what;
+        std::function<int(const std::string&)> make;
+    };
+    const std::string victim = Path("victim");
+    const Plant plants[] = {
+        {"a file", [](const std::string& at) { std::ofstream(at) << "planted"; return 0; }},
+        {"a link", [&victim](const std::string& at) { return ::symlink(victim.c_str(), at.c_str()); }},
+        {"a pipe", [](const std::string& at) { return ::mkfifo(at.c_str(), 0666); }},
+        {"a directory", [](const std::string& at) { return ::mkdir(at.c_str(), 0755); }},
+    };
+    for (const Plant& plant : plants) {
+        SCOPED_TRACE(plant.what);
+        { std::ofstream(victim) << "keep"; }
+        CLookAtFile file(Path("Vantrell.kml"));
+        const std::string planted = file.TemporaryName();
+        ASSERT_EQ(plant.make(planted), 0);
+        struct stat before {};
+        ASSERT_EQ(::lstat(planted.c_str(), &before), 0);
+
+        // A pipe would block an open for writing until someone reads: give the write a
+        // second, then read the pipe ourselves so a failing writer cannot hang the test.
+        std::thread writer([&file] { file.WritePoint(4.0f, 5.0f, 6); });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (file.Written() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool returned = file.Written() == 1;
+        if (!returned && S_ISFIFO(before.st_mode))
+            ::close(::open(planted.c_str(), O_RDONLY | O_NONBLOCK));
+        writer.join();
+        EXPECT_TRUE(returned) << "the write waited on what was planted";
+
+        EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(4.0f, 5.0f, 6));
+        struct stat after {};
+        ASSERT_EQ(::lstat(planted.c_str(), &after), 0) << "the planted name was moved or removed";
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ((after.st_mode & S_IFMT), (before.st_mode & S_IFMT));
+        if (S_ISREG(after.st_mode)) {
+            EXPECT_EQ(ReadFile(planted), "planted");
+        }
+        EXPECT_EQ(ReadFile(victim), "keep");
+        EXPECT_NE(file.TemporaryName(), planted) << "the writer must move on to another name";
+
+        std::system(("rm -rf '" + planted + "' '" + Path("Vantrell.kml") + "'").c_str());
+    }
+    EXPECT_EQ(Temporaries(m_dir), 0);
+}
+
+// A link named Vantrell.kml is written through, as a plain open would: the link stays,
+// and the file it leads to is replaced whole in its own folder.
+TEST_F(LookAtFileTest, LinkIsFollowedToTheFileItNames)
+{
+    ASSERT_EQ(::mkdir(Path("elsewhere").c_str(), 0755), 0);
+    const std::string real = Path("elsewhere/real.kml");
+    struct Case {
+        const char* what;
+        std::string link;   // what Vantrell.kml points at
+        std::string middle; // a second link in between, when not empty
+        bool realExists;
+    };
+    const Case cases[] = {
+        {"relative link", "elsewhere/real.kml", "", true},
+        {"absolute link", real, "", true},
+        {"link to a link", "hop", "elsewhere/real.kml", true},
+        {"dangling link", "elsewhere/real.kml", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(real.c_str());
+        if (c.realExists)
+            std::ofstream(real) << "old";
+        ASSERT_EQ(::symlink(c.link.c_str(), Path("Vantrell.kml").c_str()), 0);
+        if (!c.middle.empty()) {
+            ASSERT_EQ(::symlink(c.middle.c_str(), Path(c.link.c_str()).c_str()), 0);
+        }
+
+        CLookAtFile file(Path("Vantrell.kml"));
+        file.WritePoint(7.0f, 8.0f, 9);
+        struct stat link {};
+        ASSERT_EQ(::lstat(Path("Vantrell.kml").c_str(), &link), 0);
+        EXPECT_TRUE(S_ISLNK(link.st_mode)) << "the link was replaced by a file";
+        EXPECT_EQ(ReadFile(real), Expected(7.0f, 8.0f, 9));
+        EXPECT_EQ(Temporaries(m_dir) + Temporaries(Path("elsewhere")), 0);
+
+        ::unlink(Path("Vantrell.kml").c_str());
+        if (!c.middle.empty())
+            ::unlink(Path(c.link.c_str()).c_str());
+    }
+
+    // A loop of links leads nowhere: the point is skipped, nothing else happens.
+    ASSERT_EQ(::symlink("Vantrell.kml", Path("Vantrell.kml").c_str()), 0);
+    CLookAtFile looped(Path("Vantrell.kml"));
+    looped.WritePoint(1.0f, 1.0f, 1);
+    EXPECT_EQ(looped.Written(), 0u);
+    EXPECT_EQ(Temporaries(m_dir), 0);
+}
+
+// Replacing the file keeps who may read it: a private file stays private.
+TEST_F(LookAtFileTest, ReplacedFileKeepsItsPermissions)
+{
+    const mode_t oldMask = ::umask(022);
+    for (const mode_t mode : {0600, 0640, 0644, 0666, 0400}) {
+        SCOPED_TRACE(mode);
+        { std::ofstream(Path("Vantrell.kml")) << "old"; }
+        ASSERT_EQ(::chmod(Path("Vantrell.kml").c_str(), mode), 0);
+        CLookAtFile file(Path("Vantrell.kml"));
+        file.WritePoint(1.0f, 2.0f, 3);
+        file.WritePoint(1.0f, 2.0f, 4);
+        struct stat info {};
+        ASSERT_EQ(::stat(Path("Vantrell.kml").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode);
+        EXPECT_EQ(file.Written(), 2u);
+        ::unlink(Path("Vantrell.kml").c_str());
+    }
+    // A new file gets the usual permissions of a new file.
+    CLookAtFile file(Path("Vantrell.kml"));
+    file.WritePoint(1.0f, 2.0f, 3);
+    struct stat info {};
+    ASSERT_EQ(::stat(Path("Vantrell.kml").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    ::umask(oldMask);
+}
+
+// A process number that certainly runs no process: a child that has ended and been reaped.
+pid_t DeadProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// Temporaries that a killed writer left behind go at the next start; nothing else does.
+TEST_F(LookAtFileTest, StaleTemporariesOfDeadWritersAreRemoved)
+{
+    const std::string dead = std::to_string(DeadProcess());
+    const std::string live = std::to_string(::getppid());
+    const std::string self = std::to_string(::getpid());
+    struct Entry {
+        std::string name;
+        char kind; // 'f' file, 'l' link, 'd' directory, 'o' a file of another user
+        bool removed;
+    };
+    const Entry entries[] = {
+        {"Vantrell.kml." + dead + "-0123456789abcdef.tmp", 'f', true},
+        {"Vantrell.kml." + dead + "-0.tmp", 'f', true}, // an older version's numbering
+        {"Vantrell.kml." + live + "-0123456789abcdef.tmp", 'f', false},
+        {"Vantrell.kml." + self + "-0123456789abcdef.tmp", 'f', false},
+        {"Vantrell.kml." + dead + "-00000000000000ff.tmp", 'l', false},
+        {"Vantrell.kml." + dead + "-00000000000000fe.tmp", 'd', false},
+        {"Vantrell.kml." + dead + "-00000000000000fd.tmp", 'o', false},
+        {"Vantrell.kml.tmp", 'f', false},
+        {"Vantrell.kml." + dead + ".tmp", 'f', false},
+        {"Vantrell.kml." + dead + "-xyz.tmp", 'f', false},
+        {"Other.kml." + dead + "-0123456789abcdef.tmp", 'f', false},
+        {"Vantrell.kml", 'f', false},
+    };
+    for (const Entry& e : entries) {
+        const std::string path = Path(e.name.c_str());
+        if (e.kind == 'l')
+            ASSERT_EQ(::symlink("Vantrell.kml", path.c_str()), 0);
+        else if (e.kind == 'd')
+            ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+        else
+            std::ofstream(path) << "x";
+        if (e.kind == 'o' && ::lchown(path.c_str(), 65534, 65534) != 0) {
+            ASSERT_NE(::geteuid(), 0u) << "root could not give a file away";
+        }
+    }
+
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(m_dir.c_str()), 0);
+    const std::size_t removed = RemoveStaleTemporaries("Vantrell.kml");
+    ASSERT_EQ(::chdir(previous), 0);
+
+    std::size_t expected = 0;
+    for (const Entry& e : entries) {
+        struct stat info {};
+        const bool gone = ::lstat(Path(e.name.c_str()).c_str(), &info) != 0;
+        const bool giveAwayFailed = e.kind == 'o' && ::geteuid() != 0;
+        if (!giveAwayFailed) {
+            EXPECT_EQ(gone, e.removed) << e.name;
+        }
+        expected += e.removed ? 1 : 0;
+    }
+    EXPECT_EQ(removed, expected);
+}
+
+TEST(TemporaryNames, OwnerIsReadBackFromTheName)
+{
+    const TemporarySuffix suffix = MakeTemporarySuffix(4242, 0x00ff00ff00ff00ffu);
+    EXPECT_STREQ(suffix.text, ".4242-00ff00ff00ff00ff.tmp");
+    EXPECT_EQ(TemporaryOwner(std::string("Vantrell.kml") + suffix.text, "Vantrell.kml"), 4242ul);
+    for (const char* stranger : {"Vantrell.kml", "Vantrell.kml.tmp", "Vantrell.kml.-1.tmp", "Vantrell.kml.12-.tmp",
+                                 "Vantrell.kml.12-1", "Vantrell.kmlx12-1.tmp", "Vantrell.kml.12-1G.tmp",
+                                 "Vantrell.kml.99999999999999999999999-1.tmp", "antrell.kml.12-1.tmp"})
+        EXPECT_EQ(TemporaryOwner(stranger, "Vantrell.kml"), std::nullopt) << stranger;
+    EXPECT_NE(RandomBits(), RandomBits());
 }
 
 } // namespace

@@ -1,0 +1,253 @@
+// The LookAt file on Windows: the same promises as elsewhere, kept with Windows' own
+// calls, and measured against a reader that holds the file as the viewer does.
+
+#include "FileReplace.h"
+#include "LookAtDocument.h"
+#include "LookAtFile.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+namespace vantrell {
+namespace {
+
+// The whole file as a reader opened with that sharing sees it; false if it could not open.
+bool ReadText(const std::string& path, DWORD share, std::string& text)
+{
+    text.clear();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char buffer[1024];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return true;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::string text;
+    ReadText(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, text);
+    return text;
+}
+
+std::string Expected(float latitude, float longitude, std::int32_t range)
+{
+    char out[kLookAtDocumentMax];
+    return std::string(out, FormatLookAt(out, latitude, longitude, range));
+}
+
+bool Whole(const std::string& text)
+{
+    const std::string tail = "</kml>\r\n";
+    return text.size() > tail.size() && text.compare(0, 5, "<?xml") == 0 &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Names in dir ending in ".tmp": what a write could have left behind.
+int Temporaries(const std::string& dir)
+{
+    int count = 0;
+    WIN32_FIND_DATAA entry{};
+    HANDLE search = FindFirstFileA((dir + "\\*.tmp").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        ++count;
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return count;
+}
+
+class LookAtFileWin32Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char base[MAX_PATH];
+        ASSERT_GT(GetTempPathA(MAX_PATH, base), 0u);
+        m_dir = std::string(base) + "vantrell-file-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(GetTickCount64());
+        ASSERT_TRUE(CreateDirectoryA(m_dir.c_str(), nullptr));
+    }
+    void TearDown() override
+    {
+        SetFileAttributesA(Path("Vantrell.kml").c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::system(("rmdir /s /q \"" + m_dir + "\" >nul 2>nul").c_str());
+    }
+    std::string Path(const char* name) const { return m_dir + "\\" + name; }
+    std::string m_dir;
+};
+
+TEST_F(LookAtFileWin32Test, DocumentHasCrLfAndOnlyTheLatestPoint)
+{
+    CLookAtFile file(Path("Vantrell.kml"));
+    for (int i = 0; i < 20; ++i)
+        file.WritePoint(45.0f, -121.994888f, i);
+    const std::string text = ReadFile(Path("Vantrell.kml"));
+    EXPECT_EQ(text, Expected(45.0f, -121.994888f, 19));
+    EXPECT_NE(text.find("<longitude>-121.994888</longitude>\r\n<latitude>45.000000</latitude>\r\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("\r\r"), std::string::npos);
+    EXPECT_EQ(Temporaries(m_dir), 0);
+}
+
+// Whatever sits under the temporary's name was put there by someone else: it is never
+// opened, emptied or moved into place, and the writer takes another name.
+TEST_F(LookAtFileWin32Test, PlantedTemporaryIsNeverUsed)
+{
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "a folder" : "a file");
+        CLookAtFile file(Path("Vantrell.kml"));
+        const std::string planted = file.TemporaryName();
+        if (folder) {
+            ASSERT_TRUE(CreateDirectoryA(planted.c_str(), nullptr));
+        } else {
+            FILE* out = std::fopen(planted.c_str(), "wb");
+            ASSERT_NE(out, nullptr);
+            std::fputs("planted", out);
+            std::fclose(out);
+        }
+        file.WritePoint(4.0f, 5.0f, 6);
+        EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(4.0f, 5.0f, 6));
+        const DWORD attributes = GetFileAttributesA(planted.c_str());
+        ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "the planted name was moved or removed";
+        EXPECT_EQ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0, folder);
+        if (!folder) {
+            EXPECT_EQ(ReadFile(planted), "planted");
+        }
+        EXPECT_NE(file.TemporaryName(), planted);
+        if (folder)
+            RemoveDirectoryA(planted.c_str());
+        else
+            DeleteFileA(planted.c_str());
+    }
+    EXPECT_EQ(Temporaries(m_dir), 0);
+}
+
+// A folder or a read-only file of that name answers "access denied", as a reader's
+// handle does; those never clear by waiting, so the point is skipped at once.
+TEST_F(LookAtFileWin32Test, FolderOrReadOnlyFileIsSkippedWithoutRetries)
+{
+    struct Case {
+        const char* what;
+        bool folder;
+    };
+    for (const Case c : {Case{"a folder", true}, Case{"a read-only file", false}}) {
+        SCOPED_TRACE(c.what);
+        if (c.folder) {
+            ASSERT_TRUE(CreateDirectoryA(Path("Vantrell.kml").c_str(), nullptr));
+        } else {
+            FILE* out = std::fopen(Path("Vantrell.kml").c_str(), "wb");
+            ASSERT_NE(out, nullptr);
+            std::fputs("old", out);
+            std::fclose(out);
+            ASSERT_TRUE(SetFileAttributesA(Path("Vantrell.kml").c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        CLookAtFile file(Path("Vantrell.kml"));
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 10; ++i)
+            file.WritePoint(1.0f, 2.0f, i);
+        const auto spent = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(file.Written(), 0u);
+        EXPECT_LT(spent, std::chrono::milliseconds(100)) << "ten points retried for nothing";
+        if (!c.folder) {
+            EXPECT_EQ(ReadFile(Path("Vantrell.kml")), "old");
+        }
+        EXPECT_EQ(Temporaries(m_dir), 0);
+        SetFileAttributesA(Path("Vantrell.kml").c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (c.folder)
+            RemoveDirectoryA(Path("Vantrell.kml").c_str());
+        else
+            DeleteFileA(Path("Vantrell.kml").c_str());
+    }
+}
+
+// The viewer opens the file now and then and reads it. Whatever way of replacing this
+// system allows, a reader must never find it empty, and no temporary may stay behind.
+TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileNeverSeesItEmpty)
+{
+    for (const DWORD share : {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE},
+                              DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
+        const bool deleteSharing = (share & FILE_SHARE_DELETE) != 0;
+        SCOPED_TRACE(deleteSharing ? "reader shares delete" : "reader does not share delete");
+        CLookAtFile file(Path("Vantrell.kml"));
+        file.WritePoint(0.0f, 0.0f, 0);
+        std::atomic<bool> stop{false};
+        std::atomic<long> reads{0}, empty{0}, torn{0};
+        std::thread reader([&] {
+            std::string text;
+            while (!stop.load()) {
+                if (!ReadText(Path("Vantrell.kml"), share, text))
+                    continue;
+                ++reads;
+                if (text.empty())
+                    ++empty;
+                else if (!Whole(text))
+                    ++torn;
+            }
+        });
+        constexpr int kPoints = 100;
+        for (int i = 1; i <= kPoints; ++i)
+            file.WritePoint(45.0f, -122.0f + static_cast<float>(i) * 0.001f, 1000 + i * 37);
+        stop.store(true);
+        reader.join();
+        const long skipped = kPoints + 1 - static_cast<long>(file.Written());
+        std::printf("[ figures  ] %s: %ld reads, %ld empty, %ld torn; %d points, %ld skipped; %d temporaries left\n",
+                    deleteSharing ? "delete sharing" : "no delete sharing", reads.load(), empty.load(),
+                    torn.load(), kPoints, skipped, Temporaries(m_dir));
+        EXPECT_EQ(empty.load(), 0);
+        EXPECT_GT(reads.load(), 0);
+        EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(45.0f, -122.0f + kPoints * 0.001f, 1000 + kPoints * 37));
+        EXPECT_EQ(Temporaries(m_dir), 0);
+    }
+}
+
+// A killed copy's temporaries go at the next start; a running writer's stay.
+TEST_F(LookAtFileWin32Test, StaleTemporariesOfDeadWritersAreRemoved)
+{
+    // Windows process numbers are multiples of 4; this one runs nothing.
+    const std::string dead = "2147483644";
+    const std::string self = std::to_string(GetCurrentProcessId());
+    struct Entry {
+        std::string name;
+        bool folder;
+        bool removed;
+    };
+    const Entry entries[] = {
+        {"Vantrell.kml." + dead + "-0123456789abcdef.tmp", false, true},
+        {"Vantrell.kml." + dead + "-0.tmp", false, true},
+        {"Vantrell.kml." + self + "-0123456789abcdef.tmp", false, false},
+        {"Vantrell.kml." + dead + "-00000000000000fe.tmp", true, false},
+        {"Vantrell.kml.tmp", false, false},
+        {"Other.kml." + dead + "-0123456789abcdef.tmp", false, false},
+    };
+    for (const Entry& e : entries) {
+        if (e.folder) {
+            ASSERT_TRUE(CreateDirectoryA(Path(e.name.c_str()).c_str(), nullptr));
+        } else {
+            FILE* out = std::fopen(Path(e.name.c_str()).c_str(), "wb");
+            ASSERT_NE(out, nullptr);
+            std::fclose(out);
+        }
+    }
+    char previous[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(m_dir.c_str()));
+    const std::size_t removed = RemoveStaleTemporaries("Vantrell.kml");
+    ASSERT_TRUE(SetCurrentDirectoryA(previous));
+    EXPECT_EQ(removed, 2u);
+    for (const Entry& e : entries)
+        EXPECT_EQ(GetFileAttributesA(Path(e.name.c_str()).c_str()) == INVALID_FILE_ATTRIBUTES, e.removed) << e.name;
+}
+
+} // namespace
+} // namespace vantrell
