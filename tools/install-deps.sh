@@ -10,6 +10,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     xvfb xauth x11-utils xdotool imagemagick icoutils librsvg2-bin fonts-liberation
     locales
+    # The Windows program: cross compiler and resource compiler, and Wine to test it.
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine
 )
 
 as_root() {

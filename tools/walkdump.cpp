@@ -9,6 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 using vantrell::TextToInt32;
@@ -54,6 +59,10 @@ int main(int argc, char** argv)
                    stderr);
         return 2;
     }
+#ifdef _WIN32
+    // Lines end in LF on every platform, so outputs compare byte for byte.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     const std::int32_t count = TextToInt32(argv[1]);
     if (count <= 0)
         return 0;

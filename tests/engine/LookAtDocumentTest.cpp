@@ -101,10 +101,15 @@ TEST(LookAtDocumentIsExact, AgreesWithPrintfOverRandomFloats)
 // A desktop program runs with the user's locale; a comma-decimal one must not leak in.
 TEST(LookAtDocumentIgnoresLocale, GermanLocaleKeepsFullStops)
 {
+#ifdef _WIN32
+    const char* const german = "German_Germany.1252";
+#else
+    const char* const german = "de_DE.UTF-8";
+#endif
     const std::string before = Document(44.996387f, -121.979553f, 1000);
     const std::string previous = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
-        << "the de_DE.UTF-8 locale is missing: run tools/install-deps.sh";
+    ASSERT_NE(std::setlocale(LC_ALL, german), nullptr)
+        << "the " << german << " locale is missing: run tools/install-deps.sh";
     EXPECT_EQ(Printf(0.5), "0,500000"); // the locale really is in force
     const std::string during = Document(44.996387f, -121.979553f, 1000);
     std::setlocale(LC_ALL, previous.c_str());
