@@ -1,0 +1,28 @@
+// The Windows program's start-up: the single-copy guard (created before this runs), the
+// common controls, the modal scan form, and the way out.
+
+#include "FileReplace.h"
+#include "LookAtDocument.h"
+#include "ScanDlg.h"
+#include "SingleInstance.h"
+
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    if (vantrell::win32::AnotherCopyRuns())
+        return 0;
+    // What a killed copy left in this folder. Only after the guard: a second copy must
+    // not touch the running one's files.
+    vantrell::RemoveStaleTemporaries(vantrell::kLookAtFileName);
+    // The form holds a progress bar, a common control.
+    InitCommonControls();
+    {
+        vantrell::win32::CScanDlg form(instance);
+        form.DoModal();
+    }
+    // The worker is abandoned, not joined: it only has to stop touching the file before
+    // the C runtime's exit runs.
+    vantrell::EndScanning();
+    return 0;
+}
