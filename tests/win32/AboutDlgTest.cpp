@@ -1,0 +1,154 @@
+// The system menu's About entry and the About box of the real program.
+
+#include "Driver.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrell::win32test {
+namespace {
+
+class AboutBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_program.Start(m_folder.Path()));
+        ASSERT_TRUE(m_program.WaitForForm());
+        ASSERT_TRUE(m_program.InstallProbe());
+    }
+
+    // Sends the form a system command as the menu does: posted, since it may open a modal box.
+    void SystemCommand(WPARAM command) { PostMessageW(m_program.Form(), WM_SYSCOMMAND, command, 0); }
+
+    HWND WaitForAboutBox()
+    {
+        HWND about = nullptr;
+        WaitUntil([&] { return (about = m_program.OwnedDialog()) != nullptr; }, 10s);
+        return about;
+    }
+
+    CScratchFolder m_folder;
+    CProgram m_program;
+};
+
+TEST_F(AboutBoxTest, SystemMenuEndsWithASeparatorAndTheAboutEntry)
+{
+    probe::Shared answer{};
+    ASSERT_TRUE(m_program.Ask(probe::Request::SystemMenu, answer));
+    ASSERT_GE(answer.menuCount, 3);
+    const probe::MenuItem& separator = answer.menu[answer.menuCount - 2];
+    const probe::MenuItem& about = answer.menu[answer.menuCount - 1];
+    EXPECT_TRUE(separator.type & MFT_SEPARATOR);
+    EXPECT_EQ(about.id, static_cast<UINT>(IDM_ABOUTBOX));
+    EXPECT_STREQ(about.text, L"&About Vantrell...");
+    bool close = false;
+    for (int i = 0; i < answer.menuCount - 2; ++i)
+        close = close || answer.menu[i].id == SC_CLOSE;
+    EXPECT_TRUE(close) << "the system's own entries come first";
+}
+
+struct Paragraph {
+    const wchar_t* text; // nullptr: any text (the wording is ours to choose)
+    DWORD align;
+};
+
+const Paragraph kParagraphs[] = {
+    {L"Vantrell Version 1.1", SS_LEFT},
+    {L"To use, enter data into the appropriate fields and click OK.  A file called Vantrell.kml will be output "
+     L"into the directory where this application was run from. ",
+     SS_CENTER},
+    {L"In GE select Add -> Network Link.  Locate the Vantrell.kml file and supply a name.  On the Refresh tab, "
+     L"check the \"Fly to View on Refresh\" Box.",
+     SS_CENTER},
+    {L"Choose \"Periodically\" under \"Time-Based Refresh\" and select a time to refresh on (4 secs is fine).",
+     SS_CENTER},
+    {L"Please note: you may need to edit your fly-to speeds under options of Google Earth to ensure the best "
+     L"possible cache building dependent on your network's speed and congestion.",
+     SS_CENTER},
+    {L"-------------------------------------", SS_CENTER},
+    {nullptr, SS_CENTER},
+    {nullptr, SS_CENTER},
+    {nullptr, SS_CENTER},
+};
+
+TEST_F(AboutBoxTest, AboutBoxHoldsItsTextsInOrder)
+{
+    SystemCommand(IDM_ABOUTBOX);
+    HWND about = WaitForAboutBox();
+    ASSERT_NE(about, nullptr) << "no About box";
+    EXPECT_EQ(WindowText(about), L"About Vantrell");
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(about, GWL_STYLE));
+    EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME),
+              static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME));
+    RECT size;
+    ASSERT_TRUE(m_program.MapDialogUnits(about, 0, 0, 196, 295, size));
+    RECT client;
+    GetClientRect(about, &client);
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+
+    HWND ok = GetDlgItem(about, IDOK);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(WindowText(ok), L"OK");
+    EXPECT_EQ(GetWindowLongPtrW(ok, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+
+    std::size_t next = 0;
+    for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) != L"Static")
+            continue;
+        ASSERT_LT(next, std::size(kParagraphs)) << "more texts than the box has";
+        const Paragraph& p = kParagraphs[next++];
+        SCOPED_TRACE(testing::Message() << "paragraph " << next);
+        if (p.text) {
+            EXPECT_TRUE(WindowText(child) == p.text);
+        } else {
+            EXPECT_GT(WindowText(child).size(), 10u);
+        }
+        EXPECT_EQ(GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK, static_cast<LONG_PTR>(p.align));
+    }
+    EXPECT_EQ(next, std::size(kParagraphs));
+}
+
+// The menu passes the command with the system's own bits in the low four; the form masks them.
+TEST_F(AboutBoxTest, AboutCommandOpensAModalBoxOwnedByTheFormAndOkOrEscapeClosesIt)
+{
+    const struct {
+        const char* name;
+        WPARAM command;
+        bool escape;
+    } cases[] = {
+        {"the menu's command, closed with OK", IDM_ABOUTBOX, false},
+        {"with low bits set, closed with Escape", IDM_ABOUTBOX | 0x0003, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SystemCommand(c.command);
+        HWND about = WaitForAboutBox();
+        ASSERT_NE(about, nullptr) << "no About box";
+        EXPECT_EQ(GetWindow(about, GW_OWNER), m_program.Form());
+        EXPECT_FALSE(IsWindowEnabled(m_program.Form())) << "the box is modal";
+        if (c.escape)
+            m_program.PressKey(GetDlgItem(about, IDOK), VK_ESCAPE);
+        else
+            SendMessageTimeoutW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, nullptr);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, kCloseDeadline)) << "the box stays";
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(m_program.Form()) != FALSE; }, 5s));
+        EXPECT_TRUE(m_program.Running());
+    }
+}
+
+TEST_F(AboutBoxTest, OtherSystemCommandsKeepTheirUsualEffect)
+{
+    HWND form = m_program.Form();
+    SystemCommand(SC_MINIMIZE);
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(form) != FALSE; }, 5s)) << "Minimize did nothing";
+    SystemCommand(SC_RESTORE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsIconic(form); }, 5s)) << "Restore did nothing";
+    EXPECT_EQ(m_program.OwnedDialog(), nullptr);
+    SystemCommand(SC_CLOSE);
+    DWORD code = 1;
+    EXPECT_TRUE(m_program.WaitForExit(code)) << "Close did not end the program";
+    EXPECT_EQ(code, 0u);
+}
+
+} // namespace
+} // namespace vantrell::win32test

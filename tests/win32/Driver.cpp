@@ -1,0 +1,339 @@
+#include "Driver.h"
+
+#include "LookAtDocument.h"
+#include "ScanJob.h"
+#include "TextToNumber.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace vantrell::win32test {
+namespace {
+
+std::string Narrow(const wchar_t* text)
+{
+    std::string out;
+    for (; text && *text; ++text)
+        out.push_back(static_cast<char>(*text)); // the requests are ASCII
+    return out;
+}
+
+// Collects a walk's documents and ends it, by throwing, once it has enough.
+class CCollector final : public IPointWriter, public ISleeper {
+public:
+    struct Enough {};
+    explicit CCollector(std::size_t count) : m_count(count) {}
+
+    void WritePoint(float latitude, float longitude, std::int32_t range) override
+    {
+        char document[kLookAtDocumentMax];
+        documents.emplace_back(document, FormatLookAt(document, latitude, longitude, range));
+        if (documents.size() >= m_count)
+            throw Enough{};
+    }
+    void Sleep(std::uint64_t) override {}
+
+    std::vector<std::string> documents;
+
+private:
+    std::size_t m_count;
+};
+
+struct FindForm {
+    DWORD processId;
+    HWND owner;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
+{
+    auto& find = *reinterpret_cast<FindForm*>(parameter);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == find.processId && IsWindowVisible(window) && ClassName(window) == L"#32770" &&
+        GetWindow(window, GW_OWNER) == find.owner) {
+        find.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindDialog(DWORD processId, HWND owner)
+{
+    FindForm find{processId, owner};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+std::wstring ProbePath()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"VantrellProbe.dll";
+}
+
+} // namespace
+
+std::wstring ProgramPath()
+{
+    const wchar_t* variable = _wgetenv(L"VANTRELL_EXE");
+    if (!variable || !*variable)
+        throw std::runtime_error("VANTRELL_EXE names no program");
+    std::wstring path = variable;
+    if (path[0] == L'/')
+        path = L"Z:" + path;
+    for (wchar_t& c : path) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    return path;
+}
+
+CScratchFolder::CScratchFolder()
+{
+    static int next = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    m_path = std::wstring(temp) + L"vantrell-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(next++);
+    CreateDirectoryW(m_path.c_str(), nullptr);
+}
+
+CScratchFolder::~CScratchFolder()
+{
+    WIN32_FIND_DATAW entry{};
+    HANDLE search = FindFirstFileW(File(L"*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryW(File(name.c_str()).c_str());
+            else
+                DeleteFileW(File(name.c_str()).c_str());
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(m_path.c_str());
+}
+
+std::vector<std::wstring> CScratchFolder::Temporaries() const
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry{};
+    HANDLE search = FindFirstFileW(File(L"*.tmp").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            names.emplace_back(entry.cFileName);
+        while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    return names;
+}
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[1024];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+bool CreateEmptyFile(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+std::vector<std::string> ExpectedDocuments(const Request& r, std::size_t count)
+{
+    CCollector collector(count);
+    const auto number = [](const wchar_t* text) { return TextToInt32(Narrow(text)); };
+    CScanJob job(number(r.latDeg), number(r.latMin), number(r.latSec), Narrow(r.latWord), number(r.lonDeg),
+                 number(r.lonMin), number(r.lonSec), Narrow(r.lonWord), number(r.milesEast), number(r.milesSouth),
+                 number(r.speed), number(r.range), number(r.resolution), collector, collector);
+    try {
+        job.Run();
+    } catch (const CCollector::Enough&) {
+    }
+    return collector.documents;
+}
+
+CProgram::~CProgram()
+{
+    if (m_hook)
+        UnhookWindowsHookEx(m_hook);
+    if (m_shared)
+        UnmapViewOfFile(m_shared);
+    if (m_mapping)
+        CloseHandle(m_mapping);
+    if (m_process.hProcess) {
+        if (Running()) {
+            TerminateProcess(m_process.hProcess, 1);
+            WaitForSingleObject(m_process.hProcess, 10000);
+        }
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+    }
+    if (m_probe)
+        FreeLibrary(m_probe);
+}
+
+bool CProgram::Start(const std::wstring& folder)
+{
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &startup, &m_process) != FALSE;
+}
+
+bool CProgram::WaitForForm(Milliseconds deadline)
+{
+    return WaitUntil([&] { return Running() && (m_form = FindDialog(ProcessId(), nullptr)) != nullptr; },
+                     deadline);
+}
+
+bool CProgram::WaitForExit(DWORD& exitCode, Milliseconds deadline)
+{
+    if (WaitForSingleObject(m_process.hProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0)
+        return false;
+    return GetExitCodeProcess(m_process.hProcess, &exitCode) != FALSE;
+}
+
+bool CProgram::Running() const
+{
+    return m_process.hProcess && WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+HWND CProgram::OwnedDialog() const
+{
+    return m_form ? FindDialog(ProcessId(), m_form) : nullptr;
+}
+
+HWND CProgram::Focus() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(ThreadId(), &info) ? info.hwndFocus : nullptr;
+}
+
+bool CProgram::InstallProbe()
+{
+    wchar_t name[64];
+    probe::SharedName(ProcessId(), name);
+    m_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(probe::Shared), name);
+    if (!m_mapping)
+        return false;
+    m_shared = static_cast<probe::Shared*>(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(probe::Shared)));
+    m_probe = LoadLibraryW(ProbePath().c_str());
+    if (!m_shared || !m_probe)
+        return false;
+    const auto procedure = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(m_probe, probe::kHookProcedure)));
+    m_hook = procedure ? SetWindowsHookExW(WH_CALLWNDPROC, procedure, m_probe, ThreadId()) : nullptr;
+    return m_hook != nullptr;
+}
+
+bool CProgram::Ask(probe::Request request, probe::Shared& answer, HWND window)
+{
+    if (!m_shared)
+        return false;
+    static const UINT message = RegisterWindowMessageW(probe::kRequestMessage);
+    *m_shared = answer;
+    m_shared->request = request;
+    m_shared->answered = FALSE;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window ? window : m_form, message, 0, 0, SMTO_NORMAL, 5000, &result))
+        return false;
+    answer = *m_shared;
+    return answer.answered != FALSE;
+}
+
+bool CProgram::MapDialogUnits(HWND window, int x, int y, int cx, int cy, RECT& pixels)
+{
+    probe::Shared answer{};
+    answer.rect = {x, y, cx, cy}; // right and bottom carry the size
+    if (!Ask(probe::Request::MapDialogRect, answer, window))
+        return false;
+    const RECT& r = answer.rect;
+    pixels = {r.left, r.top, r.left + r.right, r.top + r.bottom};
+    return true;
+}
+
+void CProgram::Fill(const Request& r)
+{
+    SetText(IDC_LAT_DEG, r.latDeg);
+    SetText(IDC_LAT_MIN, r.latMin);
+    SetText(IDC_LAT_SEC, r.latSec);
+    Select(IDC_LAT_DIR, r.latWord);
+    SetText(IDC_LON_DEG, r.lonDeg);
+    SetText(IDC_LON_MIN, r.lonMin);
+    SetText(IDC_LON_SEC, r.lonSec);
+    Select(IDC_LON_DIR, r.lonWord);
+    SetText(IDC_MILES_EAST, r.milesEast);
+    SetText(IDC_MILES_SOUTH, r.milesSouth);
+    SetText(IDC_SPEED, r.speed);
+    SetText(IDC_RANGE, r.range);
+    SetText(IDC_RESOLUTION, r.resolution);
+}
+
+void CProgram::SetText(int id, const wchar_t* text)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &result);
+}
+
+void CProgram::Select(int id, const wchar_t* word)
+{
+    DWORD_PTR result = 0;
+    if (word)
+        SendMessageTimeoutW(Item(id), CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(word),
+                            SMTO_NORMAL, 5000, &result);
+    else
+        SendMessageTimeoutW(Item(id), CB_SETCURSEL, static_cast<WPARAM>(-1), 0, SMTO_NORMAL, 5000, &result);
+}
+
+void CProgram::Click(int id)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(Item(id), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result);
+}
+
+void CProgram::PressKey(HWND target, WPARAM key)
+{
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+    PostMessageW(target, WM_KEYDOWN, key, 1 | static_cast<LPARAM>(scan) << 16);
+    PostMessageW(target, WM_KEYUP, key, 1 | static_cast<LPARAM>(scan) << 16 | 0xC0000000L);
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[512];
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                             &length))
+        return L"";
+    return std::wstring(text, length);
+}
+
+std::wstring ClassName(HWND window)
+{
+    wchar_t name[64];
+    const int length = GetClassNameW(window, name, ARRAYSIZE(name));
+    return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+} // namespace vantrell::win32test

@@ -1,0 +1,108 @@
+// The program's start and end: one copy at a time, what a start clears, and every way
+// out leaving the file whole with no temporary behind.
+
+#include "Driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace vantrell::win32test {
+namespace {
+
+// A dead copy's temporary: Windows process numbers are multiples of 4, so none has this one.
+constexpr const wchar_t* kDeadCopysTemporary = L"Vantrell.kml.2147483644-0123456789abcdef.tmp";
+
+Request FastWalk()
+{
+    Request r;
+    r.latDeg = L"45", r.latWord = L"North", r.lonDeg = L"122", r.lonWord = L"West";
+    r.milesEast = L"1", r.milesSouth = L"1", r.speed = L"0", r.range = L"1000";
+    return r;
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST(StartUp, FormAppearsWithinSecondsAndDeadCopiesTemporariesAreGone)
+{
+    CScratchFolder folder;
+    ASSERT_TRUE(CreateEmptyFile(folder.File(kDeadCopysTemporary)));
+    CProgram program;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(program.Start(folder.Path()));
+    ASSERT_TRUE(program.WaitForForm());
+    const auto elapsed = std::chrono::duration_cast<Milliseconds>(std::chrono::steady_clock::now() - start);
+    std::printf("form visible %lld ms after the start\n", static_cast<long long>(elapsed.count()));
+    ::testing::Test::RecordProperty("StartToVisibleMs", static_cast<int>(elapsed.count()));
+    EXPECT_LT(elapsed, 5s) << "in a warm prefix the form shows in well under a second";
+    EXPECT_FALSE(Exists(folder.File(kDeadCopysTemporary))) << "a dead copy's temporary was left";
+}
+
+TEST(SingleCopy, SecondCopyEndsAtOnceWithStatusZeroAndTheFirstGoesOn)
+{
+    CScratchFolder folder;
+    CProgram first;
+    ASSERT_TRUE(first.Start(folder.Path()));
+    ASSERT_TRUE(first.WaitForForm());
+    // Planted after the first copy has cleaned up: the second must not touch the folder.
+    ASSERT_TRUE(CreateEmptyFile(folder.File(kDeadCopysTemporary)));
+
+    CProgram second;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(second.Start(folder.Path()));
+    DWORD code = 1;
+    ASSERT_TRUE(second.WaitForExit(code, 10s)) << "the second copy keeps running";
+    const auto elapsed = std::chrono::duration_cast<Milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(code, 0u);
+    EXPECT_LT(elapsed, 3s);
+    EXPECT_FALSE(second.WaitForForm(0ms)) << "the second copy showed a window";
+    EXPECT_TRUE(Exists(folder.File(kDeadCopysTemporary))) << "the second copy cleared the first one's folder";
+
+    ASSERT_TRUE(first.Running());
+    EXPECT_TRUE(IsWindowVisible(first.Form()));
+    first.Fill(FastWalk());
+    first.Click(IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !ReadWholeFile(folder.File(L"Vantrell.kml")).empty(); }, 10s))
+        << "the first copy no longer scans";
+}
+
+// Quit, Escape and Close end the program at once while it writes as fast as it can; the
+// file then holds one whole point of the walk and no temporary is left.
+TEST(WayOut, EachEndsTheProcessWithTheFileWholeAndNoTemporaryLeft)
+{
+    const std::vector<std::string> walk = ExpectedDocuments(FastWalk(), 20); // one whole pass
+    const struct {
+        const char* name;
+        void (*leave)(CProgram&);
+    } ways[] = {
+        {"Quit", [](CProgram& p) { p.Click(IDCANCEL); }},
+        {"Escape in a field", [](CProgram& p) { p.PressKey(p.Item(IDC_LAT_DEG), VK_ESCAPE); }},
+        {"Close from the system menu", [](CProgram& p) { PostMessageW(p.Form(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        CScratchFolder folder;
+        CProgram program;
+        ASSERT_TRUE(program.Start(folder.Path()));
+        ASSERT_TRUE(program.WaitForForm());
+        program.Fill(FastWalk());
+        program.Click(IDOK);
+        const std::wstring path = folder.File(L"Vantrell.kml");
+        ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(path).empty(); }, 10s)) << "no point written";
+
+        way.leave(program);
+        DWORD code = 1;
+        ASSERT_TRUE(program.WaitForExit(code)) << "the program did not end";
+        EXPECT_EQ(code, 0u);
+        const std::string left = ReadWholeFile(path);
+        EXPECT_NE(std::find(walk.begin(), walk.end(), left), walk.end()) << "not a whole point:\n" << left;
+        EXPECT_TRUE(folder.Temporaries().empty());
+    }
+}
+
+} // namespace
+} // namespace vantrell::win32test
