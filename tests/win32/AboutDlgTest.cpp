@@ -11,7 +11,7 @@ class AboutBoxTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_program.Start(m_folder.Path()));
+        ASSERT_TRUE(m_program.Start(m_folder.Path())) << "CreateProcess: error " << m_program.StartError();
         ASSERT_TRUE(m_program.WaitForForm());
         ASSERT_TRUE(m_program.InstallProbe());
     }

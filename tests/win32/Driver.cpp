@@ -4,6 +4,7 @@
 #include "ScanJob.h"
 #include "TextToNumber.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -75,6 +76,12 @@ std::wstring ProbePath()
 
 } // namespace
 
+std::string Decimal(long long n)
+{
+    char digits[24];
+    return std::string(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+}
+
 std::wstring ProgramPath()
 {
     const wchar_t* variable = _wgetenv(L"VANTRELL_EXE");
@@ -95,8 +102,8 @@ CScratchFolder::CScratchFolder()
     static int next = 0;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    m_path = std::wstring(temp) + L"vantrell-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-             std::to_wstring(next++);
+    const std::string name = "vantrell-test-" + Decimal(GetCurrentProcessId()) + "-" + Decimal(next++);
+    m_path = std::wstring(temp) + std::wstring(name.begin(), name.end());
     CreateDirectoryW(m_path.c_str(), nullptr);
 }
 
@@ -196,8 +203,11 @@ bool CProgram::Start(const std::wstring& folder)
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                          &startup, &m_process) != FALSE;
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                       &m_process))
+        return true;
+    m_startError = GetLastError();
+    return false;
 }
 
 bool CProgram::WaitForForm(Milliseconds deadline)
@@ -232,9 +242,8 @@ HWND CProgram::Focus() const
 
 bool CProgram::InstallProbe()
 {
-    wchar_t name[64];
-    probe::SharedName(ProcessId(), name);
-    m_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(probe::Shared), name);
+    m_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(probe::Shared),
+                                   probe::SharedName(ProcessId()).c_str());
     if (!m_mapping)
         return false;
     m_shared = static_cast<probe::Shared*>(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(probe::Shared)));

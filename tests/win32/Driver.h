@@ -37,6 +37,9 @@ bool WaitUntil(Condition condition, Milliseconds deadline)
     return true;
 }
 
+// n in decimal, locale-free.
+std::string Decimal(long long n);
+
 // Vantrell.exe as built, from VANTRELL_EXE (a Unix path is taken through Wine's Z: drive).
 std::wstring ProgramPath();
 
@@ -89,8 +92,10 @@ public:
     CProgram(const CProgram&) = delete;
     CProgram& operator=(const CProgram&) = delete;
 
-    // Starts the program with folder as its working directory; false if it could not.
+    // Starts the program with folder as its working directory; false if it could not,
+    // with the reason in StartError().
     bool Start(const std::wstring& folder);
+    DWORD StartError() const { return m_startError; }
     // Waits until the program shows its form; false if it did not within the deadline.
     bool WaitForForm(Milliseconds deadline = kStartDeadline);
     // Waits until the process has ended and gives its exit code.
@@ -124,6 +129,7 @@ public:
 
 private:
     PROCESS_INFORMATION m_process{};
+    DWORD m_startError = 0;
     HWND m_form = nullptr;
     HHOOK m_hook = nullptr;
     HMODULE m_probe = nullptr;

@@ -135,8 +135,6 @@ TEST_F(ExecutableTest, ManifestAsksForCommonControls6AndPerMonitorDpi)
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
 
-// --- The file's headers -----------------------------------------------------------------
-
 struct PeImage {
     std::vector<char> bytes;
     const IMAGE_NT_HEADERS64* nt = nullptr;

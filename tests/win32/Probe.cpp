@@ -78,9 +78,7 @@ void AnswerDroppedList(HWND window, Shared& shared)
 
 void Answer(HWND window)
 {
-    wchar_t name[64];
-    SharedName(GetCurrentProcessId(), name);
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name);
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, SharedName(GetCurrentProcessId()).c_str());
     if (!mapping)
         return;
     if (auto* shared = static_cast<Shared*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(Shared)))) {

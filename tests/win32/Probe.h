@@ -7,15 +7,21 @@
 
 #include <windows.h>
 
+#include <charconv>
+#include <string>
+
 namespace vantrell::probe {
 
 inline constexpr wchar_t kRequestMessage[] = L"VantrellProbeRequest";
 inline constexpr char kHookProcedure[] = "ProbeCallWndProc";
 
 // The shared block of the program with that process id.
-inline void SharedName(DWORD processId, wchar_t (&name)[64])
+inline std::wstring SharedName(DWORD processId)
 {
-    wsprintfW(name, L"Local\\VantrellProbe-%lu", processId);
+    char digits[16];
+    const char* const begin = digits;
+    const char* const end = std::to_chars(digits, digits + sizeof digits, processId).ptr;
+    return L"Local\\VantrellProbe-" + std::wstring(begin, end);
 }
 
 enum class Request : LONG {

@@ -33,10 +33,10 @@ TEST(StartUp, FormAppearsWithinSecondsAndDeadCopiesTemporariesAreGone)
     ASSERT_TRUE(CreateEmptyFile(folder.File(kDeadCopysTemporary)));
     CProgram program;
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(program.Start(folder.Path()));
+    ASSERT_TRUE(program.Start(folder.Path())) << "CreateProcess: error " << program.StartError();
     ASSERT_TRUE(program.WaitForForm());
     const auto elapsed = std::chrono::duration_cast<Milliseconds>(std::chrono::steady_clock::now() - start);
-    std::printf("form visible %lld ms after the start\n", static_cast<long long>(elapsed.count()));
+    std::fputs(("form visible " + Decimal(elapsed.count()) + " ms after the start\n").c_str(), stdout);
     ::testing::Test::RecordProperty("StartToVisibleMs", static_cast<int>(elapsed.count()));
     EXPECT_LT(elapsed, 5s) << "in a warm prefix the form shows in well under a second";
     EXPECT_FALSE(Exists(folder.File(kDeadCopysTemporary))) << "a dead copy's temporary was left";
@@ -46,14 +46,14 @@ TEST(SingleCopy, SecondCopyEndsAtOnceWithStatusZeroAndTheFirstGoesOn)
 {
     CScratchFolder folder;
     CProgram first;
-    ASSERT_TRUE(first.Start(folder.Path()));
+    ASSERT_TRUE(first.Start(folder.Path())) << "CreateProcess: error " << first.StartError();
     ASSERT_TRUE(first.WaitForForm());
     // Planted after the first copy has cleaned up: the second must not touch the folder.
     ASSERT_TRUE(CreateEmptyFile(folder.File(kDeadCopysTemporary)));
 
     CProgram second;
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(second.Start(folder.Path()));
+    ASSERT_TRUE(second.Start(folder.Path())) << "CreateProcess: error " << second.StartError();
     DWORD code = 1;
     ASSERT_TRUE(second.WaitForExit(code, 10s)) << "the second copy keeps running";
     const auto elapsed = std::chrono::duration_cast<Milliseconds>(std::chrono::steady_clock::now() - start);
@@ -87,7 +87,7 @@ TEST(WayOut, EachEndsTheProcessWithTheFileWholeAndNoTemporaryLeft)
         SCOPED_TRACE(way.name);
         CScratchFolder folder;
         CProgram program;
-        ASSERT_TRUE(program.Start(folder.Path()));
+        ASSERT_TRUE(program.Start(folder.Path())) << "CreateProcess: error " << program.StartError();
         ASSERT_TRUE(program.WaitForForm());
         program.Fill(FastWalk());
         program.Click(IDOK);

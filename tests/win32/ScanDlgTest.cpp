@@ -27,7 +27,7 @@ class ScanFormTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_program.Start(m_folder.Path()));
+        ASSERT_TRUE(m_program.Start(m_folder.Path())) << "CreateProcess: error " << m_program.StartError();
         ASSERT_TRUE(m_program.WaitForForm()) << "no form within the deadline";
         ASSERT_TRUE(m_program.InstallProbe());
     }
@@ -44,8 +44,6 @@ protected:
     CProgram m_program;
 };
 
-// --- The controls as the template lays them out -------------------------------------
-
 struct Control {
     int id;
     const wchar_t* className;
@@ -53,7 +51,8 @@ struct Control {
     int x, y, cx, cy; // dialog units
 };
 
-// Labels pair with their fields through IDC_STATIC, so they are found by text.
+// In template order, which is the order of the form's child windows: each label right
+// before the field it names.
 const Control kControls[] = {
     {IDC_STATIC, L"Static", L"NW Latitude Deg:", 7, 7, 60, 8},
     {IDC_LAT_DEG, L"Edit", L"", 77, 4, 27, 15},
@@ -179,8 +178,6 @@ TEST_F(ScanFormTest, TabOrderIsTheReadingOrderAndFocusStartsOnLatitude)
     }
 }
 
-// --- The lists ------------------------------------------------------------------------
-
 TEST_F(ScanFormTest, ListsHoldTheirWordsSortedWithNothingSelected)
 {
     struct List {
@@ -218,8 +215,6 @@ TEST_F(ScanFormTest, ListsOpenWithBothWordsInView)
     }
 }
 
-// --- The icons --------------------------------------------------------------------------
-
 TEST_F(ScanFormTest, WindowIconsComeAtTheSystemsSizes)
 {
     probe::Shared answer{};
@@ -231,8 +226,6 @@ TEST_F(ScanFormTest, WindowIconsComeAtTheSystemsSizes)
     EXPECT_EQ(icons.smallHeight, icons.systemSmall);
     EXPECT_TRUE(icons.dragIconIsBig) << "WM_QUERYDRAGICON answers the form's icon";
 }
-
-// --- Start, Pause, resume ---------------------------------------------------------------
 
 const char kWorkedExampleFirstPoint[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -273,7 +266,7 @@ TEST(ScanFormStart, ReadsEveryFieldIntoItsOwnPlace)
         SCOPED_TRACE(c.name);
         CScratchFolder folder;
         CProgram program;
-        ASSERT_TRUE(program.Start(folder.Path()));
+        ASSERT_TRUE(program.Start(folder.Path())) << "CreateProcess: error " << program.StartError();
         ASSERT_TRUE(program.WaitForForm());
         program.Fill(c.request);
         program.Click(IDOK);
