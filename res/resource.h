@@ -1,5 +1,5 @@
-/* Resource identifiers shared by res/Vantrell.rc and the program's C++ code.
-   Plain #defines with literal values: rc and the build-time template generator read them too. */
+/* Resource identifiers shared by res/Vantrell.rc and the programs' C++ code.
+   Plain #defines with literal values, so the resource compiler reads them too. */
 #ifndef VANTRELL_RESOURCE_H
 #define VANTRELL_RESOURCE_H
 

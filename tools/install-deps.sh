@@ -9,6 +9,8 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     xvfb xauth x11-utils xdotool imagemagick icoutils librsvg2-bin fonts-liberation
+    # windres, and the preprocessor and Windows headers it compiles res/Vantrell.rc with
+    binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
     locales
 )
 

@@ -2,7 +2,9 @@
 
 #include "AboutDlg.h"
 #include "DialogLayout.h"
+#include "DialogTemplate.h"
 #include "LookAtDocument.h"
+#include "ProgramResources.h"
 #include "ScanDlg.h"
 
 #include <QApplication>
@@ -146,12 +148,11 @@ private Q_SLOTS:
         QVERIFY(units.x > 0 && units.y > 0);
         QCOMPARE(m_form->size(), DialogUnitsToPixels(units, 0, 0, 267, 220).size());
         int statics = 0;
-        for (const DialogControl& c : kScanDialogTemplate.controls) {
-            const QString name = c.id == -1 ? QStringLiteral("IDC_STATIC_%1").arg(++statics)
-                                            : QString::fromLatin1(c.name);
+        for (const res::DialogItem& c : LoadDialogTemplate(IDD_SCAN_DIALOG).items) {
+            const QString name = ControlObjectName(c, statics);
             auto* widget = m_form->findChild<QWidget*>(name);
             QVERIFY2(widget, qPrintable(name));
-            const QRect expected = DialogUnitsToPixels(units, c.x, c.y, c.width, c.height);
+            const QRect expected = DialogUnitsToPixels(units, c.x, c.y, c.cx, c.cy);
             if (qobject_cast<QComboBox*>(widget)) {
                 // The template's height is the open list's; closed, the list is one line tall.
                 QCOMPARE(widget->geometry().topLeft(), expected.topLeft());
@@ -161,7 +162,7 @@ private Q_SLOTS:
                 QCOMPARE(widget->geometry(), expected);
             }
             if (auto* label = qobject_cast<QLabel*>(widget))
-                QCOMPARE(label->text(), QString::fromUtf8(c.text));
+                QCOMPARE(label->text(), QString::fromStdString(c.text));
         }
         QCOMPARE(Control<QLabel>("IDC_STATIC_7")->text(), QStringLiteral("Miles East"));
         QCOMPARE(Control<QPushButton>("IDOK")->text(), QStringLiteral("Start"));
@@ -353,6 +354,54 @@ private Q_SLOTS:
     }
 };
 
+// BuildDialog on a template of the test's own: initialisation data applied as the
+// platform's dialog initialisation applies it.
+class DialogLayoutTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initialisationFillsListsAsTheirStylesSay()
+    {
+        auto list = [](std::int32_t id, std::uint32_t style) {
+            res::DialogItem item;
+            item.id = id;
+            item.classAtom = res::kAtomComboBox;
+            item.style = kStyleVisible | kStyleTabStop | kComboDropDownList | style;
+            item.cx = 40;
+            item.cy = 30;
+            return item;
+        };
+        res::Dialog dialog;
+        dialog.pointSize = 8;
+        dialog.cx = 100;
+        dialog.cy = 60;
+        dialog.items = {list(10, kComboSort), list(11, 0)};
+        const std::vector<res::DialogInitEntry> init = {
+            {10, res::kInitAddString16, "west"},
+            {10, res::kInitAddString16, "East"},
+            {10, res::kInitAddString16, "North"},
+            {11, res::kInitAddString16, "West"},
+            {11, res::kInitAddString16, "East"},
+            {11, 0x0401, "not an add-string"},
+            {12, res::kInitAddString16, "no such control"},
+            {11, res::kInitAddString16, "\x80 5"}, // code page 1252's euro sign
+        };
+        QWidget form;
+        const QHash<int, QWidget*> controls = BuildDialog(form, dialog, init);
+        auto items = [](QWidget* widget) {
+            auto* combo = qobject_cast<QComboBox*>(widget);
+            QStringList texts;
+            for (int i = 0; combo && i < combo->count(); ++i)
+                texts << combo->itemText(i);
+            return texts;
+        };
+        // A sorted list sorts without regard to case; the other keeps the records' order.
+        QCOMPARE(items(controls.value(10)), QStringList({"East", "North", "west"}));
+        QCOMPARE(items(controls.value(11)), QStringList({"West", "East", QStringLiteral("\u20AC 5")}));
+        for (const int id : {10, 11})
+            QCOMPARE(qobject_cast<QComboBox*>(controls.value(id))->currentIndex(), -1);
+    }
+};
+
 // The real program's file: Vantrell.kml in the working directory.
 class ProgramFileTest : public QObject {
     Q_OBJECT
@@ -395,6 +444,10 @@ int main(int argc, char** argv)
     {
         ScanDlgTest form;
         status |= QTest::qExec(&form, argc, argv);
+    }
+    {
+        DialogLayoutTest layout;
+        status |= QTest::qExec(&layout, argc, argv);
     }
     {
         ProgramFileTest program;
