@@ -305,6 +305,7 @@ TEST(AboutDialogTemplate, TextsTopToBottom)
          "best possible cache building dependent on your network's speed and congestion.",
          TextAlign::Center, {7, 110, 182, 34}},
         {"-------------------------------------", TextAlign::Center, {7, 148, 182, 10}},
+        {nullptr, TextAlign::Center, {7, 162, 182, 34}},
         {nullptr, TextAlign::Center, {7, 201, 182, 34}},
         {nullptr, TextAlign::Center, {7, 239, 182, 34}},
         {nullptr, TextAlign::Center, {7, 280, 182, 8}},
@@ -324,6 +325,9 @@ TEST(AboutDialogTemplate, TextsTopToBottom)
         EXPECT_EQ(c.id, -1);
     }
     EXPECT_EQ(texts[5]->text, std::string(37, '-'));
+    // The paragraphs follow each other down the box without an empty band.
+    for (std::size_t i = 2; i < texts.size(); ++i)
+        EXPECT_LE(texts[i]->y - (texts[i - 1]->y + texts[i - 1]->cy), 8) << "gap above paragraph " << i + 1;
 }
 
 TEST(AboutDialogTemplate, TextsKeepTheHouseStyle)

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -351,6 +352,56 @@ private Q_SLOTS:
         QTest::keyClick(m_form.get(), Qt::Key_F1);
         QVERIFY(opened);
         QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == m_form.get());
+    }
+
+    // However a character is typed, only digits get into a digits-only field; pasted
+    // text passes, as the form reads it through the text-to-number rule.
+    void digitsOnlyHoldsForEveryKindOfTyping()
+    {
+        auto* edit = Control<QLineEdit>("IDC_LAT_DEG");
+        QVERIFY(edit->inputMethodHints() & Qt::ImhDigitsOnly);
+        edit->setFocus();
+        QTest::keyClicks(edit, "a1-");
+        QCOMPARE(edit->text(), QStringLiteral("1"));
+        // Dead keys and a compose key commit their result as input-method text.
+        for (const QString& composed : {QStringLiteral("\u00e9"), QStringLiteral("\u00fc"), QStringLiteral("7")}) {
+            QInputMethodEvent event;
+            event.setCommitString(composed);
+            QApplication::sendEvent(edit, &event);
+        }
+        QCOMPARE(edit->text(), QStringLiteral("17"));
+        QInputMethodEvent mixed;
+        mixed.setCommitString(QStringLiteral("4x5"));
+        QApplication::sendEvent(edit, &mixed);
+        QCOMPARE(edit->text(), QStringLiteral("1745"));
+        edit->insert(QStringLiteral("x9")); // what a paste does
+        QCOMPARE(edit->text(), QStringLiteral("1745x9"));
+    }
+
+    // Right-clicking anywhere, an edit included, offers the About box after a separator,
+    // in the form's font.
+    void everyContextMenuOffersAboutInTheFormsFont()
+    {
+        for (const char* where : {"IDC_MILES_EAST", "IDC_LAT_DEG", ""}) {
+            QWidget* target = *where ? static_cast<QWidget*>(Control<QLineEdit>(where)) : m_form.get();
+            QStringList texts;
+            QFont menuFont;
+            QTimer::singleShot(0, [&] {
+                QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                for (QAction* action : menu->actions())
+                    texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+                menuFont = menu->font();
+                menu->close();
+            });
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), target->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(target, &event);
+            QVERIFY2(texts.size() >= 2, where);
+            QCOMPARE(texts.mid(texts.size() - 2), QStringList({"-", "&About Vantrell..."}));
+            if (*where)
+                QVERIFY2(texts.size() > 2, "the edit's own entries are kept");
+            QCOMPARE(menuFont, m_form->font());
+        }
     }
 };
 

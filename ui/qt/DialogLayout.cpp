@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,8 +40,12 @@ int MulDiv(int value, int numerator, int denominator)
     return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
 }
 
-// Refuses typed characters other than digits, as a digits-only edit does; pasted text
-// passes unfiltered and is read by the form's text-to-number rule.
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// Refuses typed characters other than digits, as a digits-only edit does, however they
+// are typed: key presses, and text composed through dead keys, a compose key or an input
+// method, which arrives as committed input-method text. Pasted text passes unfiltered and
+// is read by the form's text-to-number rule.
 class CDigitsOnly final : public QObject {
 public:
     using QObject::QObject;
@@ -51,9 +56,15 @@ protected:
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
             for (const QChar c : key->text()) {
-                if (c.isPrint() && !(c >= u'0' && c <= u'9'))
+                if (c.isPrint() && !IsDigit(c))
                     return true;
             }
+        } else if (event->type() == QEvent::InputMethod) {
+            auto* input = static_cast<QInputMethodEvent*>(event);
+            QString digits = input->commitString();
+            digits.removeIf([](QChar c) { return !IsDigit(c); });
+            if (digits != input->commitString())
+                input->setCommitString(digits, input->replacementStart(), input->replacementLength());
         }
         return QObject::eventFilter(watched, event);
     }
@@ -86,8 +97,10 @@ QWidget* MakeControl(QWidget& dialog, const res::DialogItem& item, const Control
     case ControlKind::Edit: {
         auto* edit = new QLineEdit(&dialog);
         edit->setFrame(true);
-        if (traits.digitsOnly)
+        if (traits.digitsOnly) {
             edit->installEventFilter(new CDigitsOnly(edit));
+            edit->setInputMethodHints(Qt::ImhDigitsOnly); // input methods offer digits
+        }
         return edit;
     }
     case ControlKind::DropDownList:

@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QShortcut>
 
+#include <memory>
+
 namespace vantrell::qt {
 
 QIcon ApplicationIcon()
@@ -38,6 +40,18 @@ CScanDlg::CScanDlg(QWidget* parent)
     connect(qobject_cast<QAbstractButton*>(m_controls.value(IDCANCEL)), &QAbstractButton::clicked, this,
             &QDialog::reject);
 
+    // The edits cover most of the form: their own menus offer the About box too.
+    for (QWidget* control : std::as_const(m_controls)) {
+        auto* edit = qobject_cast<QLineEdit*>(control);
+        if (!edit)
+            continue;
+        edit->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(edit, &QWidget::customContextMenuRequested, this, [this, edit](const QPoint& at) {
+            std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+            ShowMenu(*menu, edit->mapToGlobal(at));
+        });
+    }
+
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CScanDlg::ShowAbout);
 
@@ -56,13 +70,22 @@ std::string CScanDlg::ReadFieldText(int id) const
 
 void CScanDlg::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QString about = LoadResourceString(IDS_ABOUTBOX);
-    if (about.isEmpty())
-        return QDialog::contextMenuEvent(event);
     QMenu menu(this);
-    menu.addSeparator();
-    menu.addAction(about, this, &CScanDlg::ShowAbout);
-    menu.exec(event->globalPos());
+    ShowMenu(menu, event->globalPos());
+}
+
+void CScanDlg::ShowMenu(QMenu& menu, const QPoint& at)
+{
+    // After a separator, as a system menu carries it; a menu is a window of its own and
+    // would otherwise take the desktop's font, not the form's.
+    const QString about = LoadResourceString(IDS_ABOUTBOX);
+    if (!about.isEmpty()) {
+        menu.addSeparator();
+        menu.addAction(about, this, &CScanDlg::ShowAbout);
+    }
+    menu.setFont(font());
+    if (!menu.isEmpty())
+        menu.exec(at);
 }
 
 void CScanDlg::ShowAbout()
