@@ -20,6 +20,10 @@
 #define IDD_SCAN_DIALOG 102
 #define IDR_MAINFRAME 128
 
+/* Accessible names of the two lists, which have no label of their own before them. */
+#define IDS_LAT_DIR_NAME 110
+#define IDS_LON_DIR_NAME 111
+
 /* Pause sits beside Start (IDOK) and Quit (IDCANCEL) and takes the next button number. */
 #define IDC_PAUSE 3
 

@@ -172,6 +172,14 @@ void ApplyDialogInit(const QHash<int, QWidget*>& byId, const QHash<int, bool>& s
 
 } // namespace
 
+QString AccessibleNameOf(const QString& label)
+{
+    QString name = label.trimmed();
+    if (name.endsWith(u':'))
+        name.chop(1);
+    return name;
+}
+
 QRect DialogUnitsToPixels(const BaseUnits& units, int x, int y, int width, int height)
 {
     return QRect(MulDiv(x, units.x, 4), MulDiv(y, units.y, 8), MulDiv(width, units.x, 4),
@@ -199,11 +207,19 @@ QHash<int, QWidget*> BuildDialog(QWidget& dialog, const res::Dialog& dialogTempl
     QHash<int, QWidget*> byId;
     QHash<int, bool> sortedById;
     QWidget* previousTab = nullptr;
+    QLabel* previousLabel = nullptr;
     int statics = 0;
     for (const res::DialogItem& item : dialogTemplate.items) {
         const ControlTraits traits = TraitsOf(item);
         QWidget* widget = MakeControl(dialog, item, traits);
         widget->setObjectName(ControlObjectName(item, statics));
+        // A label names the field that follows it in the template, as the platform's
+        // accessibility derives a field's name from the static text just before it.
+        if (previousLabel && (qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget))) {
+            previousLabel->setBuddy(widget);
+            widget->setAccessibleName(AccessibleNameOf(previousLabel->text()));
+        }
+        previousLabel = qobject_cast<QLabel*>(widget);
         QRect rect = DialogUnitsToPixels(units, item.x, item.y, item.cx, item.cy);
         if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             // A drop-down list's height is its open list's; closed, it is as tall as its font.

@@ -32,10 +32,14 @@ QRect DialogUnitsToPixels(const BaseUnits& units, int x, int y, int width, int h
 // "IDC_STATIC_n" with n counting from 1 in template order.
 QString ControlObjectName(const res::DialogItem& item, int& staticsSoFar);
 
+// A label's text as the name of the field it labels: without the closing colon.
+QString AccessibleNameOf(const QString& label);
+
 // Creates the template's controls as children of dialog, in tab order, each named by
 // ControlObjectName, sizes the dialog to the template and sets its font, then applies the
 // dialog's initialisation data as the dialog initialises: add-string records fill the
-// lists, in sorted order where the list is sorted. Returns the controls that have an ID.
+// lists, in sorted order where the list is sorted. A label right before an edit or a list
+// becomes its buddy and gives it its accessible name. Returns the controls that have an ID.
 QHash<int, QWidget*> BuildDialog(QWidget& dialog, const res::Dialog& dialogTemplate,
                                  std::span<const res::DialogInitEntry> init = {});
 
