@@ -1,5 +1,5 @@
-/* Resource identifiers shared by res/Vantrell.rc and the program's C++ code.
-   Plain #defines with literal values: rc and the build-time template generator read them too. */
+/* Resource identifiers shared by res/Vantrell.rc and the programs' C++ code.
+   Plain #defines with literal values, so the resource compiler reads them too. */
 #ifndef VANTRELL_RESOURCE_H
 #define VANTRELL_RESOURCE_H
 
@@ -19,6 +19,10 @@
 #define IDS_ABOUTBOX 101
 #define IDD_SCAN_DIALOG 102
 #define IDR_MAINFRAME 128
+
+/* Accessible names of the two lists, which have no label of their own before them. */
+#define IDS_LAT_DIR_NAME 110
+#define IDS_LON_DIR_NAME 111
 
 /* Pause sits beside Start (IDOK) and Quit (IDCANCEL) and takes the next button number. */
 #define IDC_PAUSE 3

@@ -2,6 +2,8 @@
 
 #include "LookAtDocument.h"
 
+#include <thread>
+
 namespace vantrell {
 
 CLookAtFile::CLookAtFile(std::string_view fileName) : m_file(fileName) {}
@@ -10,7 +12,7 @@ void CLookAtFile::WritePoint(float latitude, float longitude, std::int32_t range
 {
     char document[kLookAtDocumentMax];
     const std::size_t size = FormatLookAt(document, latitude, longitude, range);
-    const std::lock_guard<std::timed_mutex> hold(m_writing);
+    const std::lock_guard<std::mutex> hold(m_writing);
     if (m_frozen.load())
         return;
     if (m_file.Replace(document, size))
@@ -21,9 +23,17 @@ void CLookAtFile::Freeze()
 {
     // Set first: a write that starts later sees it under the lock; one already running
     // holds the lock until its rename is done.
+    // Polls rather than using a timed lock, whose clock-based wait some thread checkers
+    // cannot follow.
     m_frozen.store(true);
-    if (m_writing.try_lock_for(kFreezeWait))
-        m_writing.unlock();
+    const auto deadline = std::chrono::steady_clock::now() + kFreezeWait;
+    do {
+        if (m_writing.try_lock()) {
+            m_writing.unlock();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } while (std::chrono::steady_clock::now() < deadline);
 }
 
 CLookAtFile& ProgramLookAtFile()

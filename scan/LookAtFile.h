@@ -33,7 +33,7 @@ public:
     static constexpr std::string_view kDefaultName = "Vantrell.kml";
 
 private:
-    std::timed_mutex m_writing; // held for a whole write
+    std::mutex m_writing; // held for a whole write
     std::atomic<bool> m_frozen{false};
     std::atomic<std::uint64_t> m_written{0};
     CFileReplacer m_file;

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <string>
-#include <string_view>
 
 namespace vantrell {
 
@@ -19,10 +18,6 @@ inline constexpr std::array<int, 13> kScanFieldOrder = {
     IDC_LON_DEG, IDC_LON_MIN, IDC_LON_SEC, IDC_LON_DIR,
     IDC_MILES_EAST, IDC_MILES_SOUTH, IDC_SPEED, IDC_RANGE, IDC_RESOLUTION,
 };
-
-// The drop-down lists' words, sorted as the lists show them. Nothing starts selected.
-inline constexpr std::array<std::string_view, 2> kLatitudeWords = {"North", "South"};
-inline constexpr std::array<std::string_view, 2> kLongitudeWords = {"East", "West"};
 
 class CScanForm {
 public:

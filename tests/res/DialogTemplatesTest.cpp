@@ -1,11 +1,15 @@
-// The templates generated from Vantrell.rc, checked against the form and About box
-// the program must show.
+// Vantrell.rc as windres compiled it and the Linux program embeds it, checked against the
+// form and About box the program must show: both templates, the lists' words and the
+// string table.
 
+#include "CompiledResources.h"
 #include "DialogTemplate.h"
+#include "ResourceReader.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,20 +17,57 @@
 namespace vantrell {
 namespace {
 
-const DialogControl* findById(const DialogTemplate& dialog, int id)
+// Window and dialog styles the templates must carry (the platform's values).
+constexpr std::uint32_t WS_POPUP = 0x80000000;
+constexpr std::uint32_t WS_CHILD = 0x40000000;
+constexpr std::uint32_t WS_CAPTION = 0x00C00000;
+constexpr std::uint32_t WS_BORDER = 0x00800000;
+constexpr std::uint32_t WS_VSCROLL = 0x00200000;
+constexpr std::uint32_t WS_SYSMENU = 0x00080000;
+constexpr std::uint32_t WS_MINIMIZEBOX = 0x00020000;
+constexpr std::uint32_t WS_MAXIMIZEBOX = 0x00010000;
+constexpr std::uint32_t WS_DISABLED = 0x08000000;
+constexpr std::uint32_t WS_EX_APPWINDOW = 0x00040000;
+constexpr std::uint32_t DS_MODALFRAME = 0x80;
+constexpr std::uint32_t DS_SETFONT = 0x40;
+constexpr std::uint32_t DS_FIXEDSYS = 0x08;
+constexpr std::uint32_t ES_AUTOHSCROLL = 0x0080;
+constexpr std::uint32_t CBS_DISABLENOSCROLL = 0x0800;
+
+const res::CResFile& Script()
 {
-    for (const DialogControl& c : dialog.controls)
-        if (c.id == id)
-            return &c;
+    static const res::CResFile file = *res::CResFile::Parse(CompiledResources());
+    return file;
+}
+
+res::Bytes Resource(std::uint16_t type, int name)
+{
+    const std::optional<res::Bytes> data = Script().Find(type, static_cast<std::uint16_t>(name));
+    EXPECT_TRUE(data) << "no resource of type " << type << " named " << name;
+    return data.value_or(res::Bytes{});
+}
+
+res::Dialog Template(int id)
+{
+    std::optional<res::Dialog> dialog = res::ParseDialogTemplateEx(Resource(res::kTypeDialog, id));
+    EXPECT_TRUE(dialog) << "dialog " << id;
+    return dialog.value_or(res::Dialog{});
+}
+
+const res::DialogItem* FindById(const res::Dialog& dialog, int id)
+{
+    for (const res::DialogItem& item : dialog.items)
+        if (item.id == id)
+            return &item;
     return nullptr;
 }
 
-std::vector<const DialogControl*> staticTexts(const DialogTemplate& dialog)
+std::vector<const res::DialogItem*> StaticTexts(const res::Dialog& dialog)
 {
-    std::vector<const DialogControl*> texts;
-    for (const DialogControl& c : dialog.controls)
-        if (c.kind == ControlKind::Text)
-            texts.push_back(&c);
+    std::vector<const res::DialogItem*> texts;
+    for (const res::DialogItem& item : dialog.items)
+        if (TraitsOf(item).kind == ControlKind::Text)
+            texts.push_back(&item);
     return texts;
 }
 
@@ -34,40 +75,47 @@ struct Rect {
     int x, y, width, height;
 };
 
-void expectRect(const DialogControl& c, Rect r)
+void ExpectRect(const res::DialogItem& item, Rect r)
 {
-    EXPECT_EQ(c.x, r.x) << c.name << " " << c.text;
-    EXPECT_EQ(c.y, r.y) << c.name << " " << c.text;
-    EXPECT_EQ(c.width, r.width) << c.name << " " << c.text;
-    EXPECT_EQ(c.height, r.height) << c.name << " " << c.text;
+    EXPECT_EQ(item.x, r.x) << item.id << " " << item.text;
+    EXPECT_EQ(item.y, r.y) << item.id << " " << item.text;
+    EXPECT_EQ(item.cx, r.width) << item.id << " " << item.text;
+    EXPECT_EQ(item.cy, r.height) << item.id << " " << item.text;
 }
+
+bool Has(std::uint32_t style, std::uint32_t bits) { return (style & bits) == bits; }
 
 struct InputRow {
     int id;
     const char* name;
     ControlKind kind;
+    std::uint16_t atom;
+    std::uint32_t style; // bits it must have besides WS_CHILD, WS_VISIBLE and WS_TABSTOP
     const char* text;
     Rect rect;
 };
 
+constexpr std::uint32_t kEditStyle = WS_BORDER | ES_AUTOHSCROLL | kEditNumber;
+constexpr std::uint32_t kListStyle = kComboDropDownList | kComboSort | WS_VSCROLL | CBS_DISABLENOSCROLL;
+
 // Input controls and buttons, in tab order.
 const InputRow kScanInputs[] = {
-    {1000, "IDC_LAT_DEG", ControlKind::Edit, "", {77, 4, 27, 15}},
-    {1005, "IDC_LAT_MIN", ControlKind::Edit, "", {126, 4, 27, 15}},
-    {1006, "IDC_LAT_SEC", ControlKind::Edit, "", {174, 4, 27, 15}},
-    {1009, "IDC_LAT_DIR", ControlKind::DropDownList, "", {212, 5, 48, 30}},
-    {1001, "IDC_LON_DEG", ControlKind::Edit, "", {77, 31, 28, 15}},
-    {1007, "IDC_LON_MIN", ControlKind::Edit, "", {126, 31, 28, 15}},
-    {1008, "IDC_LON_SEC", ControlKind::Edit, "", {174, 31, 28, 15}},
-    {1010, "IDC_LON_DIR", ControlKind::DropDownList, "", {212, 32, 48, 30}},
-    {1002, "IDC_MILES_EAST", ControlKind::Edit, "", {182, 59, 78, 15}},
-    {1003, "IDC_MILES_SOUTH", ControlKind::Edit, "", {182, 87, 78, 15}},
-    {1011, "IDC_RANGE", ControlKind::Edit, "", {182, 114, 78, 15}},
-    {1004, "IDC_SPEED", ControlKind::Edit, "", {182, 141, 78, 15}},
-    {1013, "IDC_RESOLUTION", ControlKind::Edit, "", {182, 168, 78, 15}},
-    {1, "IDOK", ControlKind::DefPushButton, "Start", {210, 197, 50, 16}},
-    {2, "IDCANCEL", ControlKind::PushButton, "Quit", {7, 197, 50, 16}},
-    {3, "IDC_PAUSE", ControlKind::PushButton, "Pause", {65, 197, 50, 16}},
+    {1000, "IDC_LAT_DEG", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {77, 4, 27, 15}},
+    {1005, "IDC_LAT_MIN", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {126, 4, 27, 15}},
+    {1006, "IDC_LAT_SEC", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {174, 4, 27, 15}},
+    {1009, "IDC_LAT_DIR", ControlKind::DropDownList, res::kAtomComboBox, kListStyle, "", {212, 5, 48, 30}},
+    {1001, "IDC_LON_DEG", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {77, 31, 28, 15}},
+    {1007, "IDC_LON_MIN", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {126, 31, 28, 15}},
+    {1008, "IDC_LON_SEC", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {174, 31, 28, 15}},
+    {1010, "IDC_LON_DIR", ControlKind::DropDownList, res::kAtomComboBox, kListStyle, "", {212, 32, 48, 30}},
+    {1002, "IDC_MILES_EAST", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {182, 59, 78, 15}},
+    {1003, "IDC_MILES_SOUTH", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {182, 87, 78, 15}},
+    {1011, "IDC_RANGE", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {182, 114, 78, 15}},
+    {1004, "IDC_SPEED", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {182, 141, 78, 15}},
+    {1013, "IDC_RESOLUTION", ControlKind::Edit, res::kAtomEdit, kEditStyle, "", {182, 168, 78, 15}},
+    {1, "IDOK", ControlKind::DefPushButton, res::kAtomButton, kButtonDefPush, "Start", {210, 197, 50, 16}},
+    {2, "IDCANCEL", ControlKind::PushButton, res::kAtomButton, 0, "Quit", {7, 197, 50, 16}},
+    {3, "IDC_PAUSE", ControlKind::PushButton, res::kAtomButton, 0, "Pause", {65, 197, 50, 16}},
 };
 
 struct LabelRow {
@@ -91,39 +139,50 @@ const LabelRow kScanLabels[] = {
 
 TEST(ScanDialogTemplate, FrameAndFont)
 {
-    const DialogTemplate& d = kScanDialogTemplate;
-    EXPECT_EQ(d.id, IDD_SCAN_DIALOG);
-    EXPECT_EQ(d.id, 102);
-    EXPECT_STREQ(d.name, "IDD_SCAN_DIALOG");
-    EXPECT_STREQ(d.caption, "");
-    EXPECT_EQ(d.width, 267);
-    EXPECT_EQ(d.height, 220);
-    EXPECT_STREQ(d.fontFace, "MS Shell Dlg");
-    EXPECT_EQ(d.fontPointSize, 8);
+    const res::Dialog d = Template(IDD_SCAN_DIALOG);
+    EXPECT_EQ(IDD_SCAN_DIALOG, 102);
+    EXPECT_TRUE(Has(d.style, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | DS_MODALFRAME |
+                                 DS_SETFONT | DS_FIXEDSYS))
+        << std::hex << d.style;
+    EXPECT_EQ(d.exStyle, WS_EX_APPWINDOW);
+    EXPECT_EQ(d.caption, "");
+    EXPECT_EQ(d.menuOrdinal, 0);
+    EXPECT_EQ(d.menuName, "");
+    EXPECT_EQ(d.className, "");
+    EXPECT_EQ(d.x, 0);
+    EXPECT_EQ(d.y, 0);
+    EXPECT_EQ(d.cx, 267);
+    EXPECT_EQ(d.cy, 220);
+    EXPECT_EQ(d.typeface, "MS Shell Dlg");
+    EXPECT_EQ(d.pointSize, 8);
 }
 
-TEST(ScanDialogTemplate, InputsAndButtonsByIdKindAndRectangle)
+TEST(ScanDialogTemplate, InputsAndButtonsByIdClassStyleAndRectangle)
 {
+    const res::Dialog d = Template(IDD_SCAN_DIALOG);
     for (const InputRow& row : kScanInputs) {
         SCOPED_TRACE(row.name);
-        const DialogControl* c = findById(kScanDialogTemplate, row.id);
+        const res::DialogItem* c = FindById(d, row.id);
         ASSERT_NE(c, nullptr);
-        EXPECT_STREQ(c->name, row.name);
-        EXPECT_EQ(c->kind, row.kind);
-        EXPECT_STREQ(c->text, row.text);
-        expectRect(*c, row.rect);
-        EXPECT_TRUE(c->visible);
-        EXPECT_TRUE(c->tabStop);
-        EXPECT_EQ(c->digitsOnly, row.kind == ControlKind::Edit);
-        EXPECT_EQ(c->sorted, row.kind == ControlKind::DropDownList);
+        EXPECT_EQ(ControlIdName(c->id), row.name);
+        EXPECT_EQ(c->classAtom, row.atom);
+        EXPECT_TRUE(Has(c->style, WS_CHILD | kStyleVisible | kStyleTabStop | row.style)) << std::hex << c->style;
+        EXPECT_FALSE(c->style & WS_DISABLED);
+        const ControlTraits traits = TraitsOf(*c);
+        EXPECT_EQ(traits.kind, row.kind);
+        EXPECT_EQ(c->text, row.text);
+        ExpectRect(*c, row.rect);
+        EXPECT_EQ(traits.digitsOnly, row.kind == ControlKind::Edit);
+        EXPECT_EQ(traits.sorted, row.kind == ControlKind::DropDownList);
+        EXPECT_TRUE(c->creationData.empty());
     }
 }
 
 TEST(ScanDialogTemplate, TabOrderIsTheInputsThenStartQuitPause)
 {
     std::vector<int> tabOrder;
-    for (const DialogControl& c : kScanDialogTemplate.controls)
-        if (c.tabStop)
+    for (const res::DialogItem& c : Template(IDD_SCAN_DIALOG).items)
+        if (TraitsOf(c).tabStop)
             tabOrder.push_back(c.id);
     std::vector<int> wanted;
     for (const InputRow& row : kScanInputs)
@@ -131,57 +190,97 @@ TEST(ScanDialogTemplate, TabOrderIsTheInputsThenStartQuitPause)
     EXPECT_EQ(tabOrder, wanted);
 }
 
-TEST(ScanDialogTemplate, LabelsAreStaticLeftAlignedTexts)
+TEST(ScanDialogTemplate, EachLabelComesRightBeforeItsControl)
 {
-    const std::vector<const DialogControl*> labels = staticTexts(kScanDialogTemplate);
+    const res::Dialog d = Template(IDD_SCAN_DIALOG);
+    const std::vector<const res::DialogItem*> labels = StaticTexts(d);
     ASSERT_EQ(labels.size(), std::size(kScanLabels));
     for (std::size_t i = 0; i < labels.size(); ++i) {
-        const DialogControl& c = *labels[i];
-        EXPECT_STREQ(c.text, kScanLabels[i].text);
-        expectRect(c, kScanLabels[i].rect);
+        const res::DialogItem& c = *labels[i];
+        EXPECT_EQ(c.text, kScanLabels[i].text);
+        ExpectRect(c, kScanLabels[i].rect);
         EXPECT_EQ(c.id, -1);
-        EXPECT_EQ(c.align, TextAlign::Left);
-        EXPECT_FALSE(c.tabStop);
-        EXPECT_TRUE(c.visible);
+        EXPECT_EQ(c.classAtom, res::kAtomStatic);
+        EXPECT_EQ(TraitsOf(c).align, TextAlign::Left);
+        EXPECT_FALSE(TraitsOf(c).tabStop);
+        EXPECT_TRUE(TraitsOf(c).visible);
     }
+    // Labels pair with the next control for accessibility tools; the lists have none.
+    const int labelled[] = {IDC_LAT_DEG, IDC_LAT_MIN, IDC_LAT_SEC, IDC_LON_DEG, IDC_LON_MIN, IDC_LON_SEC,
+                            IDC_MILES_EAST, IDC_MILES_SOUTH, IDC_RANGE, IDC_SPEED, IDC_RESOLUTION};
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        EXPECT_EQ((labels[i] + 1)->id, labelled[i]) << labels[i]->text;
 }
 
 TEST(ScanDialogTemplate, ProgressBarIsHiddenAndSkippedByTab)
 {
-    const DialogControl* bar = findById(kScanDialogTemplate, IDC_PROGRESS);
+    const res::Dialog d = Template(IDD_SCAN_DIALOG);
+    const res::DialogItem* bar = FindById(d, IDC_PROGRESS);
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->id, 1012);
-    EXPECT_EQ(bar->kind, ControlKind::ProgressBar);
-    expectRect(*bar, {123, 199, 80, 14});
-    EXPECT_FALSE(bar->visible);
-    EXPECT_FALSE(bar->tabStop);
+    EXPECT_EQ(bar->classAtom, 0);
+    EXPECT_EQ(TraitsOf(*bar).kind, ControlKind::ProgressBar) << bar->className; // windres writes it in capitals
+    EXPECT_EQ(bar->style, WS_CHILD | WS_BORDER);
+    ExpectRect(*bar, {123, 199, 80, 14});
     // Everything else in the form is there to be seen.
-    std::size_t count = 0;
-    for (const DialogControl& c : kScanDialogTemplate.controls)
-        count += c.visible ? 1 : 0;
-    EXPECT_EQ(count, kScanDialogTemplate.controls.size() - 1);
-    EXPECT_EQ(kScanDialogTemplate.controls.size(), std::size(kScanInputs) + std::size(kScanLabels) + 1);
+    std::size_t visible = 0;
+    for (const res::DialogItem& c : d.items)
+        visible += TraitsOf(c).visible ? 1 : 0;
+    EXPECT_EQ(visible, d.items.size() - 1);
+    EXPECT_EQ(d.items.size(), std::size(kScanInputs) + std::size(kScanLabels) + 1);
+}
+
+TEST(ScanDialogInit, ListsGetTheirWordsInOrder)
+{
+    const res::Bytes data = Resource(res::kTypeDialogInit, IDD_SCAN_DIALOG);
+    // Four packed records of id, message, length and text, and the closing zero WORD.
+    EXPECT_EQ(data.size(), 2 * (8 + 6) + 2 * (8 + 5) + 2u);
+    const std::vector<std::uint8_t> north = {0xF1, 0x03, 0x03, 0x04, 6, 0, 0, 0, 'N', 'o', 'r', 't', 'h', 0};
+    EXPECT_TRUE(std::equal(north.begin(), north.end(), data.begin()));
+
+    const std::optional<std::vector<res::DialogInitEntry>> entries = res::ParseDialogInit(data);
+    ASSERT_TRUE(entries);
+    struct Row {
+        int id;
+        const char* text;
+    };
+    const Row wanted[] = {{IDC_LAT_DIR, "North"}, {IDC_LAT_DIR, "South"}, {IDC_LON_DIR, "East"}, {IDC_LON_DIR, "West"}};
+    ASSERT_EQ(entries->size(), std::size(wanted));
+    for (std::size_t i = 0; i < entries->size(); ++i) {
+        EXPECT_EQ((*entries)[i].controlId, wanted[i].id);
+        EXPECT_EQ((*entries)[i].message, res::kInitAddString16);
+        EXPECT_EQ((*entries)[i].text, wanted[i].text);
+    }
+    // Each record fills one of the sorted lists, which sort what they are given.
+    const res::Dialog d = Template(IDD_SCAN_DIALOG);
+    for (const res::DialogInitEntry& entry : *entries) {
+        const res::DialogItem* list = FindById(d, entry.controlId);
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(TraitsOf(*list).kind, ControlKind::DropDownList);
+        EXPECT_TRUE(TraitsOf(*list).sorted);
+    }
 }
 
 TEST(AboutDialogTemplate, FrameAndOkButton)
 {
-    const DialogTemplate& d = kAboutDialogTemplate;
-    EXPECT_EQ(d.id, IDD_ABOUTBOX);
-    EXPECT_EQ(d.id, 100);
-    EXPECT_STREQ(d.name, "IDD_ABOUTBOX");
-    EXPECT_STREQ(d.caption, "About Vantrell");
-    EXPECT_EQ(d.width, 196);
-    EXPECT_EQ(d.height, 295);
-    EXPECT_STREQ(d.fontFace, "MS Shell Dlg");
-    EXPECT_EQ(d.fontPointSize, 8);
+    const res::Dialog d = Template(IDD_ABOUTBOX);
+    EXPECT_EQ(IDD_ABOUTBOX, 100);
+    EXPECT_TRUE(Has(d.style, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT)) << std::hex << d.style;
+    EXPECT_FALSE(d.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    EXPECT_EQ(d.caption, "About Vantrell");
+    EXPECT_EQ(d.cx, 196);
+    EXPECT_EQ(d.cy, 295);
+    EXPECT_EQ(d.typeface, "MS Shell Dlg");
+    EXPECT_EQ(d.pointSize, 8);
 
-    const DialogControl* ok = findById(d, IDOK);
+    const res::DialogItem* ok = FindById(d, IDOK);
     ASSERT_NE(ok, nullptr);
-    EXPECT_EQ(ok->kind, ControlKind::DefPushButton);
-    EXPECT_STREQ(ok->text, "OK");
-    expectRect(*ok, {139, 7, 50, 16});
-    for (const DialogControl& c : d.controls)
-        EXPECT_EQ(c.tabStop, &c == ok) << c.text;
+    EXPECT_EQ(TraitsOf(*ok).kind, ControlKind::DefPushButton);
+    EXPECT_EQ(ok->text, "OK");
+    ExpectRect(*ok, {139, 7, 50, 16});
+    for (const res::DialogItem& c : d.items)
+        EXPECT_EQ(TraitsOf(c).tabStop, &c == ok) << c.text;
+    EXPECT_FALSE(Script().Find(res::kTypeDialogInit, IDD_ABOUTBOX));
 }
 
 TEST(AboutDialogTemplate, TextsTopToBottom)
@@ -206,29 +305,35 @@ TEST(AboutDialogTemplate, TextsTopToBottom)
          "best possible cache building dependent on your network's speed and congestion.",
          TextAlign::Center, {7, 110, 182, 34}},
         {"-------------------------------------", TextAlign::Center, {7, 148, 182, 10}},
+        {nullptr, TextAlign::Center, {7, 162, 182, 34}},
         {nullptr, TextAlign::Center, {7, 201, 182, 34}},
         {nullptr, TextAlign::Center, {7, 239, 182, 34}},
         {nullptr, TextAlign::Center, {7, 280, 182, 8}},
     };
-    const std::vector<const DialogControl*> texts = staticTexts(kAboutDialogTemplate);
+    const res::Dialog d = Template(IDD_ABOUTBOX);
+    const std::vector<const res::DialogItem*> texts = StaticTexts(d);
     ASSERT_EQ(texts.size(), std::size(rows));
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        const DialogControl& c = *texts[i];
+        const res::DialogItem& c = *texts[i];
         SCOPED_TRACE(i);
         if (rows[i].text != nullptr)
-            EXPECT_EQ(std::string_view(c.text), rows[i].text);
+            EXPECT_EQ(c.text, rows[i].text);
         else
-            EXPECT_GT(std::string_view(c.text).size(), 20u);
-        EXPECT_EQ(c.align, rows[i].align);
-        expectRect(c, rows[i].rect);
+            EXPECT_GT(c.text.size(), 20u);
+        EXPECT_EQ(TraitsOf(c).align, rows[i].align);
+        ExpectRect(c, rows[i].rect);
         EXPECT_EQ(c.id, -1);
     }
-    EXPECT_EQ(std::string_view(texts[5]->text), std::string(37, '-'));
+    EXPECT_EQ(texts[5]->text, std::string(37, '-'));
+    // The paragraphs follow each other down the box without an empty band.
+    for (std::size_t i = 2; i < texts.size(); ++i)
+        EXPECT_LE(texts[i]->y - (texts[i - 1]->y + texts[i - 1]->cy), 8) << "gap above paragraph " << i + 1;
 }
 
 TEST(AboutDialogTemplate, TextsKeepTheHouseStyle)
 {
-    for (const DialogControl* c : staticTexts(kAboutDialogTemplate)) {
+    const res::Dialog about = Template(IDD_ABOUTBOX);
+    for (const res::DialogItem* c : StaticTexts(about)) {
         const std::string_view text = c->text;
         // A lone '&' would turn the next letter into an underlined mnemonic.
         EXPECT_EQ(text.find('&'), std::string_view::npos) << text;
@@ -242,13 +347,43 @@ TEST(AboutDialogTemplate, TextsKeepTheHouseStyle)
     }
 }
 
-} // namespace
-
 TEST(StringTable, AboutMenuEntryComesFromTheScript)
 {
-    ASSERT_NE(ResourceString(IDS_ABOUTBOX), nullptr);
-    EXPECT_STREQ(ResourceString(IDS_ABOUTBOX), "&About Vantrell...");
-    EXPECT_EQ(ResourceString(IDD_SCAN_DIALOG), nullptr);
+    const res::Bytes block = Resource(res::kTypeString, res::StringBlockName(IDS_ABOUTBOX));
+    EXPECT_EQ(res::StringFromBlock(block, IDS_ABOUTBOX), "&About Vantrell...");
+    // The same block's other slots are empty.
+    EXPECT_EQ(res::StringBlockName(IDD_SCAN_DIALOG), res::StringBlockName(IDS_ABOUTBOX));
+    EXPECT_EQ(res::StringFromBlock(block, IDD_SCAN_DIALOG), "");
 }
 
+TEST(Manifest, AsksForCommonControls6AndPerMonitorDpi)
+{
+    const res::Bytes data = Resource(24, 1);
+    const std::string text(data.begin(), data.end());
+    for (const char* wanted : {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                               "processorArchitecture=\"amd64\"", ">true/pm</dpiAware>",
+                               ">PerMonitorV2,PerMonitor</dpiAwareness>",
+                               "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(text.find(wanted), std::string::npos) << wanted;
+}
+
+// The reader refuses every cut of the real templates and data: the last byte of each is
+// needed.
+TEST(CompiledScript, EveryPrefixIsRefused)
+{
+    for (const int id : {IDD_ABOUTBOX, IDD_SCAN_DIALOG}) {
+        const res::Bytes data = Resource(res::kTypeDialog, id);
+        for (std::size_t length = 0; length < data.size(); ++length) {
+            const std::vector<std::uint8_t> copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+            ASSERT_FALSE(res::ParseDialogTemplateEx(copy)) << "dialog " << id << " cut to " << length;
+        }
+    }
+    const res::Bytes init = Resource(res::kTypeDialogInit, IDD_SCAN_DIALOG);
+    for (std::size_t length = 0; length < init.size(); ++length) {
+        const std::vector<std::uint8_t> copy(init.begin(), init.begin() + static_cast<std::ptrdiff_t>(length));
+        ASSERT_FALSE(res::ParseDialogInit(copy)) << "cut to " << length;
+    }
+}
+
+} // namespace
 } // namespace vantrell

@@ -2,13 +2,16 @@
 
 #include "AboutDlg.h"
 #include "DialogLayout.h"
+#include "DialogTemplate.h"
 #include "LookAtDocument.h"
+#include "ProgramResources.h"
 #include "ScanDlg.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -146,12 +149,11 @@ private Q_SLOTS:
         QVERIFY(units.x > 0 && units.y > 0);
         QCOMPARE(m_form->size(), DialogUnitsToPixels(units, 0, 0, 267, 220).size());
         int statics = 0;
-        for (const DialogControl& c : kScanDialogTemplate.controls) {
-            const QString name = c.id == -1 ? QStringLiteral("IDC_STATIC_%1").arg(++statics)
-                                            : QString::fromLatin1(c.name);
+        for (const res::DialogItem& c : LoadDialogTemplate(IDD_SCAN_DIALOG).items) {
+            const QString name = ControlObjectName(c, statics);
             auto* widget = m_form->findChild<QWidget*>(name);
             QVERIFY2(widget, qPrintable(name));
-            const QRect expected = DialogUnitsToPixels(units, c.x, c.y, c.width, c.height);
+            const QRect expected = DialogUnitsToPixels(units, c.x, c.y, c.cx, c.cy);
             if (qobject_cast<QComboBox*>(widget)) {
                 // The template's height is the open list's; closed, the list is one line tall.
                 QCOMPARE(widget->geometry().topLeft(), expected.topLeft());
@@ -161,7 +163,7 @@ private Q_SLOTS:
                 QCOMPARE(widget->geometry(), expected);
             }
             if (auto* label = qobject_cast<QLabel*>(widget))
-                QCOMPARE(label->text(), QString::fromUtf8(c.text));
+                QCOMPARE(label->text(), QString::fromStdString(c.text));
         }
         QCOMPARE(Control<QLabel>("IDC_STATIC_7")->text(), QStringLiteral("Miles East"));
         QCOMPARE(Control<QPushButton>("IDOK")->text(), QStringLiteral("Start"));
@@ -351,6 +353,104 @@ private Q_SLOTS:
         QVERIFY(opened);
         QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == m_form.get());
     }
+
+    // However a character is typed, only digits get into a digits-only field; pasted
+    // text passes, as the form reads it through the text-to-number rule.
+    void digitsOnlyHoldsForEveryKindOfTyping()
+    {
+        auto* edit = Control<QLineEdit>("IDC_LAT_DEG");
+        QVERIFY(edit->inputMethodHints() & Qt::ImhDigitsOnly);
+        edit->setFocus();
+        QTest::keyClicks(edit, "a1-");
+        QCOMPARE(edit->text(), QStringLiteral("1"));
+        // Dead keys and a compose key commit their result as input-method text.
+        for (const QString& composed : {QStringLiteral("\u00e9"), QStringLiteral("\u00fc"), QStringLiteral("7")}) {
+            QInputMethodEvent event;
+            event.setCommitString(composed);
+            QApplication::sendEvent(edit, &event);
+        }
+        QCOMPARE(edit->text(), QStringLiteral("17"));
+        QInputMethodEvent mixed;
+        mixed.setCommitString(QStringLiteral("4x5"));
+        QApplication::sendEvent(edit, &mixed);
+        QCOMPARE(edit->text(), QStringLiteral("1745"));
+        edit->insert(QStringLiteral("x9")); // what a paste does
+        QCOMPARE(edit->text(), QStringLiteral("1745x9"));
+    }
+
+    // Right-clicking anywhere, an edit included, offers the About box after a separator,
+    // in the form's font.
+    void everyContextMenuOffersAboutInTheFormsFont()
+    {
+        for (const char* where : {"IDC_MILES_EAST", "IDC_LAT_DEG", ""}) {
+            QWidget* target = *where ? static_cast<QWidget*>(Control<QLineEdit>(where)) : m_form.get();
+            QStringList texts;
+            QFont menuFont;
+            QTimer::singleShot(0, [&] {
+                QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                for (QAction* action : menu->actions())
+                    texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+                menuFont = menu->font();
+                menu->close();
+            });
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), target->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(target, &event);
+            QVERIFY2(texts.size() >= 2, where);
+            QCOMPARE(texts.mid(texts.size() - 2), QStringList({"-", "&About Vantrell..."}));
+            if (*where)
+                QVERIFY2(texts.size() > 2, "the edit's own entries are kept");
+            QCOMPARE(menuFont, m_form->font());
+        }
+    }
+};
+
+// BuildDialog on a template of the test's own: initialisation data applied as the
+// platform's dialog initialisation applies it.
+class DialogLayoutTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initialisationFillsListsAsTheirStylesSay()
+    {
+        auto list = [](std::int32_t id, std::uint32_t style) {
+            res::DialogItem item;
+            item.id = id;
+            item.classAtom = res::kAtomComboBox;
+            item.style = kStyleVisible | kStyleTabStop | kComboDropDownList | style;
+            item.cx = 40;
+            item.cy = 30;
+            return item;
+        };
+        res::Dialog dialog;
+        dialog.pointSize = 8;
+        dialog.cx = 100;
+        dialog.cy = 60;
+        dialog.items = {list(10, kComboSort), list(11, 0)};
+        const std::vector<res::DialogInitEntry> init = {
+            {10, res::kInitAddString16, "west"},
+            {10, res::kInitAddString16, "East"},
+            {10, res::kInitAddString16, "North"},
+            {11, res::kInitAddString16, "West"},
+            {11, res::kInitAddString16, "East"},
+            {11, 0x0401, "not an add-string"},
+            {12, res::kInitAddString16, "no such control"},
+            {11, res::kInitAddString16, "\x80 5"}, // code page 1252's euro sign
+        };
+        QWidget form;
+        const QHash<int, QWidget*> controls = BuildDialog(form, dialog, init);
+        auto items = [](QWidget* widget) {
+            auto* combo = qobject_cast<QComboBox*>(widget);
+            QStringList texts;
+            for (int i = 0; combo && i < combo->count(); ++i)
+                texts << combo->itemText(i);
+            return texts;
+        };
+        // A sorted list sorts without regard to case; the other keeps the records' order.
+        QCOMPARE(items(controls.value(10)), QStringList({"East", "North", "west"}));
+        QCOMPARE(items(controls.value(11)), QStringList({"West", "East", QStringLiteral("\u20AC 5")}));
+        for (const int id : {10, 11})
+            QCOMPARE(qobject_cast<QComboBox*>(controls.value(id))->currentIndex(), -1);
+    }
 };
 
 // The real program's file: Vantrell.kml in the working directory.
@@ -395,6 +495,10 @@ int main(int argc, char** argv)
     {
         ScanDlgTest form;
         status |= QTest::qExec(&form, argc, argv);
+    }
+    {
+        DialogLayoutTest layout;
+        status |= QTest::qExec(&layout, argc, argv);
     }
     {
         ProgramFileTest program;

@@ -20,8 +20,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-export XDG_RUNTIME_DIR=$work/run
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 source "$(dirname "$0")/form_driver.sh"
 cd "$work"

@@ -9,8 +9,6 @@ program=$1
 rounds=${2:-5}
 work=$(mktemp -d)
 trap 'kill -9 ${pid:-0} 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR=$work/run
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 source "$(dirname "$0")/form_driver.sh"
 cd "$work"

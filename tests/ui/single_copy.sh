@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One copy per user: a second copy ends at once with status 0, without touching the
-# display; once the first copy is killed outright, a new one runs normally.
+# display, whatever its environment says; once the first copy is killed outright, a new
+# one runs normally.
 # usage: single_copy.sh PROGRAM
 set -euo pipefail
 program=$1
@@ -11,8 +12,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-export XDG_RUNTIME_DIR=$work/run
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen
 cd "$work"
 
@@ -32,17 +31,26 @@ wait_for_lock() {
 "$program" & first=$!; pids+=("$first")
 wait_for_lock "$first"
 
-# The second copy gets a display that does not exist: were it to open a window, Qt would
-# fail loudly. It must end quietly, at once, with status 0.
-start=$(date +%s%N)
-set +e
-DISPLAY=:4242 QT_QPA_PLATFORM=xcb timeout 10 "$program" >"$work/out" 2>"$work/err"
-status=$?
-set -e
-elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
-[ "$status" -eq 0 ] || fail "second copy exited with $status: $(cat "$work/err")"
-[ ! -s "$work/out" ] && [ ! -s "$work/err" ] || fail "second copy printed something"
-[ "$elapsed_ms" -lt 3000 ] || fail "second copy took ${elapsed_ms} ms"
+# Each second copy gets a display that does not exist: were it to open a window, Qt
+# would fail loudly. It must end quietly, at once, with status 0, with the runtime
+# folder of its environment missing, elsewhere or the same.
+mkdir -m 700 "$work/elsewhere"
+for runtime in same unset elsewhere; do
+    start=$(date +%s%N)
+    set +e
+    case $runtime in
+    same) DISPLAY=:4242 QT_QPA_PLATFORM=xcb timeout 10 "$program" >"$work/out" 2>"$work/err" ;;
+    unset) env -u XDG_RUNTIME_DIR DISPLAY=:4242 QT_QPA_PLATFORM=xcb timeout 10 "$program" >"$work/out" 2>"$work/err" ;;
+    elsewhere) XDG_RUNTIME_DIR=$work/elsewhere DISPLAY=:4242 QT_QPA_PLATFORM=xcb timeout 10 "$program" \
+                   >"$work/out" 2>"$work/err" ;;
+    esac
+    status=$?
+    set -e
+    elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+    [ "$status" -eq 0 ] || fail "second copy ($runtime runtime folder) exited with $status: $(cat "$work/err")"
+    [ ! -s "$work/out" ] && [ ! -s "$work/err" ] || fail "second copy ($runtime runtime folder) printed something"
+    [ "$elapsed_ms" -lt 3000 ] || fail "second copy ($runtime runtime folder) took ${elapsed_ms} ms"
+done
 kill -0 "$first" 2>/dev/null || fail "the first copy did not survive the second"
 
 kill -9 "$first"

@@ -68,6 +68,7 @@ const Paragraph kParagraphs[] = {
     {nullptr, SS_CENTER},
     {nullptr, SS_CENTER},
     {nullptr, SS_CENTER},
+    {nullptr, SS_CENTER},
 };
 
 TEST_F(AboutBoxTest, AboutBoxHoldsItsTextsInOrder)

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -88,6 +89,17 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
+// A platform chosen by hand (offscreen, say) needs no display.
+bool HasDesktopSession()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int CScanApp::Run(int argc, char** argv)
@@ -96,6 +108,13 @@ int CScanApp::Run(int argc, char** argv)
     static const CSingleInstanceGuard guard;
     if (guard.AnotherCopyRuns())
         return 0;
+    // Without a display Qt would abort with a page about platform plugins.
+    if (!HasDesktopSession()) {
+        std::fputs("vantrell: needs a desktop session to show its window (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set)\n",
+                   stderr);
+        return 1;
+    }
     // What a killed copy left in this folder; only one copy runs, so none is ours.
     RemoveStaleTemporaries(kLookAtFileName);
     // Qt ends the process itself when the display goes away: the file must still be left

@@ -2,48 +2,18 @@
 
 #include "AboutDlg.h"
 #include "DialogLayout.h"
-#include "DialogTemplate.h"
+#include "ProgramResources.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
 
+#include <memory>
+
 namespace vantrell::qt {
-namespace {
-
-// Refuses typed characters other than digits, as a digits-only edit does; pasted text
-// passes unfiltered and is read by the form's text-to-number rule.
-class CDigitsOnly final : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            for (const QChar c : key->text()) {
-                if (c.isPrint() && !(c >= u'0' && c <= u'9'))
-                    return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-void FillList(QWidget* control, const std::array<std::string_view, 2>& words)
-{
-    auto* list = qobject_cast<QComboBox*>(control);
-    for (const std::string_view word : words)
-        list->addItem(QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size())));
-    list->setCurrentIndex(-1);
-}
-
-} // namespace
 
 QIcon ApplicationIcon()
 {
@@ -58,17 +28,13 @@ CScanDlg::CScanDlg(QWidget* parent)
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       m_hIcon(ApplicationIcon())
 {
-    m_controls = BuildDialog(*this, kScanDialogTemplate);
+    // The lists' words come with the template, as its initialisation data.
+    m_controls = BuildDialog(*this, LoadDialogTemplate(IDD_SCAN_DIALOG), LoadDialogInit(IDD_SCAN_DIALOG));
     setWindowTitle(QString()); // the form has no caption
+    // The lists have no label before them; their names come from the string table.
+    m_controls.value(IDC_LAT_DIR)->setAccessibleName(LoadResourceString(IDS_LAT_DIR_NAME));
+    m_controls.value(IDC_LON_DIR)->setAccessibleName(LoadResourceString(IDS_LON_DIR_NAME));
     setWindowIcon(m_hIcon);
-
-    auto* digitsOnly = new CDigitsOnly(this);
-    for (QWidget* control : std::as_const(m_controls)) {
-        if (qobject_cast<QLineEdit*>(control))
-            control->installEventFilter(digitsOnly);
-    }
-    FillList(m_controls.value(IDC_LAT_DIR), kLatitudeWords);
-    FillList(m_controls.value(IDC_LON_DIR), kLongitudeWords);
 
     connect(qobject_cast<QAbstractButton*>(m_controls.value(IDOK)), &QAbstractButton::clicked, this,
             [this] { OnBnClickedStart(); });
@@ -76,6 +42,18 @@ CScanDlg::CScanDlg(QWidget* parent)
             [this] { OnBnClickedPause(); });
     connect(qobject_cast<QAbstractButton*>(m_controls.value(IDCANCEL)), &QAbstractButton::clicked, this,
             &QDialog::reject);
+
+    // The edits cover most of the form: their own menus offer the About box too.
+    for (QWidget* control : std::as_const(m_controls)) {
+        auto* edit = qobject_cast<QLineEdit*>(control);
+        if (!edit)
+            continue;
+        edit->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(edit, &QWidget::customContextMenuRequested, this, [this, edit](const QPoint& at) {
+            std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+            ShowMenu(*menu, edit->mapToGlobal(at));
+        });
+    }
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CScanDlg::ShowAbout);
@@ -95,13 +73,22 @@ std::string CScanDlg::ReadFieldText(int id) const
 
 void CScanDlg::contextMenuEvent(QContextMenuEvent* event)
 {
-    const char* about = ResourceString(IDS_ABOUTBOX);
-    if (!about || !*about)
-        return QDialog::contextMenuEvent(event);
     QMenu menu(this);
-    menu.addSeparator();
-    menu.addAction(QString::fromUtf8(about), this, &CScanDlg::ShowAbout);
-    menu.exec(event->globalPos());
+    ShowMenu(menu, event->globalPos());
+}
+
+void CScanDlg::ShowMenu(QMenu& menu, const QPoint& at)
+{
+    // After a separator, as a system menu carries it; a menu is a window of its own and
+    // would otherwise take the desktop's font, not the form's.
+    const QString about = LoadResourceString(IDS_ABOUTBOX);
+    if (!about.isEmpty()) {
+        menu.addSeparator();
+        menu.addAction(about, this, &CScanDlg::ShowAbout);
+    }
+    menu.setFont(font());
+    if (!menu.isEmpty())
+        menu.exec(at);
 }
 
 void CScanDlg::ShowAbout()

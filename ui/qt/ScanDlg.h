@@ -8,6 +8,7 @@
 #include <QIcon>
 
 class QContextMenuEvent;
+class QMenu;
 
 namespace vantrell::qt {
 
@@ -24,6 +25,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Adds the About entry to menu, in the form's font, and runs it at the global point.
+    void ShowMenu(QMenu& menu, const QPoint& at);
+
     QHash<int, QWidget*> m_controls;
     QIcon m_hIcon;
 };
