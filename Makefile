@@ -1,32 +1,47 @@
-# The front door. `make run` builds and starts the program; `make test` installs what is
-# missing, builds everything and runs every test. `make windows` cross-builds Vantrell.exe
-# and `make run-windows` starts it under Wine.
-.PHONY: all deps build run test test-default test-windows sanitize bench windows run-windows clean
+# The front door. `make run` installs what the Linux program needs, builds it and starts
+# it; `make test` installs the rest, builds everything and runs every test, the Windows
+# program's under Wine included. `make windows` cross-builds Vantrell.exe and
+# `make run-windows` starts it under Wine.
+.PHONY: all deps-run deps-test build build-all run test test-windows sanitize bench bench-startup \
+        windows run-windows clean
 
 all: build
 
-deps:
-	@tools/install-deps.sh
+deps-run:
+	@tools/install-deps.sh run
 
-build: deps
+deps-test:
+	@tools/install-deps.sh test
+
+# Configured once, and again only when the presets change; after that the build itself
+# re-runs CMake when a CMakeLists.txt changes.
+build/default/build.ninja: CMakePresets.json
 	cmake --preset default
-	cmake --build --preset default
+
+# The Linux program alone.
+build: deps-run build/default/build.ninja
+	cmake --build --preset default --target vantrell
 
 run: build
 	build/default/ui/qt/vantrell
 
-test: build
+# Configured again here: packages the tests need may have come since the last configure.
+build-all: deps-test
+	cmake --preset default
+	cmake --build --preset default
+
+test: build-all
 	ctest --preset default
 	$(MAKE) --no-print-directory test-windows
 	$(MAKE) --no-print-directory sanitize
 
-windows: deps
+windows: deps-test
 	cmake --preset windows
 	cmake --build --preset windows
 
 # Under Wine, on a virtual display, in a fresh prefix removed afterwards. The walk
-# comparison needs the Linux walkdump from `build`.
-test-windows: build windows
+# comparison needs the Linux walkdump from `build-all`.
+test-windows: build-all windows
 	tools/wine-session.sh ctest --preset windows
 
 # Writes Vantrell.kml here, as `make run` does. The prefix stays in build/windows.
@@ -36,7 +51,7 @@ run-windows: windows
 		wine build/windows/ui/win32/Vantrell.exe
 
 # The engine's tests under AddressSanitizer + UndefinedBehaviorSanitizer, then ThreadSanitizer.
-sanitize: deps
+sanitize: deps-test
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
@@ -44,8 +59,13 @@ sanitize: deps
 	cmake --build --preset tsan
 	ctest --preset tsan
 
-bench: build
+bench: build-all
 	build/default/bench/vantrell_bench
+
+# Start-up to a mapped window and idle memory, against a minimal Qt dialog, on Xvfb.
+bench-startup: build-all
+	xvfb-run -a -s "-screen 0 1024x768x24" build/default/bench/startup/vantrell_startup_bench 10 \
+		build/default/ui/qt/vantrell build/default/bench/startup/minimal_dialog
 
 clean:
 	rm -rf build

@@ -70,7 +70,7 @@ TEST(SingleCopy, SecondCopyEndsAtOnceWithStatusZeroAndTheFirstGoesOn)
         << "the first copy no longer scans";
 }
 
-// Quit, Escape and Close end the program at once while it writes as fast as it can; the
+// Quit, Escape, Close and the end of the session end the program at once while it writes as fast as it can; the
 // file then holds one whole point of the walk and no temporary is left.
 TEST(WayOut, EachEndsTheProcessWithTheFileWholeAndNoTemporaryLeft)
 {
@@ -82,6 +82,7 @@ TEST(WayOut, EachEndsTheProcessWithTheFileWholeAndNoTemporaryLeft)
         {"Quit", [](CProgram& p) { p.Click(IDCANCEL); }},
         {"Escape in a field", [](CProgram& p) { p.PressKey(p.Item(IDC_LAT_DEG), VK_ESCAPE); }},
         {"Close from the system menu", [](CProgram& p) { PostMessageW(p.Form(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"the session ending", [](CProgram& p) { PostMessageW(p.Form(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); }},
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);

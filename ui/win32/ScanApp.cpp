@@ -7,6 +7,7 @@
 #include "SingleInstance.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
@@ -17,10 +18,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     vantrell::RemoveStaleTemporaries(vantrell::kLookAtFileName);
     // The form holds a progress bar, a common control.
     InitCommonControls();
+    // COM, for the accessibility annotations of the form's lists.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     {
         vantrell::win32::CScanDlg form(instance);
         form.DoModal();
     }
+    if (com)
+        CoUninitialize();
     // The worker is abandoned, not joined: it only has to stop touching the file before
     // the C runtime's exit runs.
     vantrell::EndScanning();

@@ -4,6 +4,7 @@
 #include "ResourceReader.h"
 
 #include <span>
+#include <utility>
 
 namespace vantrell::win32 {
 namespace {
@@ -57,11 +58,41 @@ void AppendAboutCommand(const CScanDlg& dlg)
     AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, text);
 }
 
+// Assistive technology names each field after the static text right before it in the
+// template. The two lists have none, so their names come from the string table, set
+// through the accessibility framework's annotation service.
+constexpr std::pair<int, int> kListNames[] = {{IDC_LAT_DIR, IDS_LAT_DIR_NAME}, {IDC_LON_DIR, IDS_LON_DIR_NAME}};
+
+void NameTheLists(CScanDlg& dlg)
+{
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                reinterpret_cast<void**>(&dlg.m_pAccProps))))
+        return;
+    for (const auto& [control, string] : kListNames) {
+        wchar_t name[128];
+        if (LoadStringW(dlg.m_hInstance, static_cast<UINT>(string), name, 128) > 0)
+            dlg.m_pAccProps->SetHwndPropStr(GetDlgItem(dlg.m_hWnd, control), static_cast<DWORD>(OBJID_CLIENT),
+                                            CHILDID_SELF, PROPID_ACC_NAME, name);
+    }
+}
+
+void OnDestroy(CScanDlg& dlg)
+{
+    if (!dlg.m_pAccProps)
+        return;
+    for (const auto& [control, string] : kListNames)
+        dlg.m_pAccProps->ClearHwndProps(GetDlgItem(dlg.m_hWnd, control), static_cast<DWORD>(OBJID_CLIENT),
+                                        CHILDID_SELF, &PROPID_ACC_NAME, 1);
+    dlg.m_pAccProps->Release();
+    dlg.m_pAccProps = nullptr;
+}
+
 BOOL OnInitDialog(HWND hDlg, CScanDlg* dlg)
 {
     SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(dlg));
     dlg->m_hWnd = hDlg;
     ApplyDialogInit(*dlg);
+    NameTheLists(*dlg);
     AppendAboutCommand(*dlg);
     SendMessageA(hDlg, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(dlg->m_hIcon));
     SendMessageA(hDlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dlg->m_hSmallIcon));
@@ -159,6 +190,18 @@ INT_PTR CALLBACK ScanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPar
         return dlg ? OnSysCommand(*dlg, wParam) : FALSE;
     case WM_PAINT:
         return dlg ? OnPaint(*dlg) : FALSE;
+    case WM_DESTROY:
+        if (dlg)
+            OnDestroy(*dlg);
+        return FALSE;
+    case WM_ENDSESSION:
+        // Logging off or shutting down: the system may end the process as soon as this
+        // returns, so the writer stops first, as after Quit.
+        if (wParam) {
+            EndScanning();
+            EndDialog(hDlg, IDCANCEL);
+        }
+        return TRUE;
     case WM_QUERYDRAGICON: // answered through the return value, not DWLP_MSGRESULT
         return dlg ? reinterpret_cast<INT_PTR>(dlg->m_hIcon) : FALSE;
     }

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <oleacc.h>
+
 namespace vantrell::win32 {
 
 class CScanDlg final : public CScanForm {
@@ -21,6 +23,9 @@ public:
     HWND m_hWnd = nullptr; // set in WM_INITDIALOG
     HICON m_hIcon;         // SM_CXICON: the big window icon, drawn when minimised
     HICON m_hSmallIcon;    // SM_CXSMICON: title bar and taskbar
+    // Names the two lists for assistive technology; null where COM or the service is
+    // missing. Released when the form is destroyed.
+    IAccPropServices* m_pAccProps = nullptr;
 
 protected:
     std::string ReadFieldText(int id) const override;
