@@ -118,5 +118,27 @@ TEST(Accessibility, LabelsAreNoTabStopsAndTheProgressBarStaysHidden)
     EXPECT_FALSE(IsWindowVisible(program.Item(IDC_PROGRESS)));
 }
 
+// Without a mouse: a hemisphere is picked by typing its first letter in its list.
+TEST(Keyboard, FirstLetterPicksAHemisphere)
+{
+    CScratchFolder folder;
+    CProgram program;
+    ASSERT_TRUE(program.Start(folder.Path())) << "CreateProcess: error " << program.StartError();
+    ASSERT_TRUE(program.WaitForForm());
+    const struct {
+        int id;
+        wchar_t letter;
+        const wchar_t* word;
+    } picks[] = {{IDC_LAT_DIR, L's', L"South"}, {IDC_LAT_DIR, L'N', L"North"}, {IDC_LON_DIR, L'w', L"West"}};
+    for (const auto& pick : picks) {
+        HWND list = program.Item(pick.id);
+        PostMessageW(program.Form(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+        PostMessageW(list, WM_CHAR, pick.letter, 1);
+        EXPECT_TRUE(WaitUntil([&] { return WindowText(list) == pick.word; }, 5s))
+            << "typed " << static_cast<char>(pick.letter) << ", the list shows the word of index "
+            << SendMessageW(list, CB_GETCURSEL, 0, 0);
+    }
+}
+
 } // namespace
 } // namespace vantrell::win32test
