@@ -32,7 +32,7 @@ build_deb() {
         tar -C "$tree" -xf -
     local arch
     arch=$(dpkg-architecture -qDEB_HOST_ARCH)
-    echo "Building vantrell_${version}_${arch}.deb (log: $work/build.log)"
+    echo "Building vantrell_${version}_${arch}.deb (log: $out/vantrell-deb-build.log)"
     if ! (cd "$tree" && DEB_BUILD_OPTIONS="nocheck noddebs parallel=${VANTRELL_JOBS:-2}" \
             dpkg-buildpackage -us -uc -b >"$work/build.log" 2>&1); then
         tail -n 40 "$work/build.log" >&2
