@@ -69,3 +69,8 @@ bench-startup: build-all
 
 clean:
 	rm -rf build
+
+# The release files in build/package: the Debian package and Vantrell-<version>-win64.zip.
+.PHONY: package
+package: windows
+	tools/package.sh build/package

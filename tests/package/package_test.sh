@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The release files as users get them. Builds both with tools/package.sh into OUTDIR,
+# lints the Debian package and its desktop entry, checks the zip's contents, then
+# installs the package, starts the installed program, scans through its form, quits it
+# with Escape and removes the package again. As root, with no vantrell package already
+# installed, it installs for real through apt; otherwise it unpacks into a throwaway root.
+# Run it inside xvfb-run.
+# usage: package_test.sh SOURCE_DIR OUTDIR
+set -euo pipefail
+root=$1
+out=$2
+source "$root/tests/ui/form_driver.sh"
+
+work=$(mktemp -d)
+installed=false
+cleanup() {
+    kill -9 "${pid:-0}" 2>/dev/null || true
+    if [ "$installed" = true ]; then
+        apt-get -o DPkg::Lock::Timeout=300 purge -y -qq vantrell >/dev/null 2>&1 || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+rm -f "$out"/vantrell_*.deb "$out"/Vantrell-*-win64.zip
+"$root/tools/package.sh" "$out" all
+version=$(sed -n 's/^project(Vantrell VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+deb=$(echo "$out"/vantrell_"$version"_*.deb)
+zip=$out/Vantrell-$version-win64.zip
+[ -f "$deb" ] || fail "no Debian package for version $version in $out"
+[ -f "$zip" ] || fail "no $zip"
+
+# The Debian package: lintian finds nothing to warn about, and every file is in place.
+echo "lintian -I --pedantic:"
+lintian -I --pedantic --fail-on error,warning "$deb" || fail "lintian: errors or warnings above"
+dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +\.\//, ""); print }' >"$work/contents"
+expected=(usr/bin/vantrell usr/share/applications/vantrell.desktop usr/share/man/man1/vantrell.1.gz
+          usr/share/doc/vantrell/copyright "usr/share/doc/vantrell/Open in Google Earth.kml"
+          usr/share/icons/hicolor/scalable/apps/vantrell.svg)
+for size in 16 22 24 32 48 64 128 256; do
+    expected+=("usr/share/icons/hicolor/${size}x${size}/apps/vantrell.png")
+done
+for path in "${expected[@]}"; do
+    grep -qxF "$path" "$work/contents" || fail "the package lacks /$path"
+done
+dpkg-deb -x "$deb" "$work/unpacked"
+desktop-file-validate "$work/unpacked/usr/share/applications/vantrell.desktop" ||
+    fail "desktop-file-validate refused the entry"
+cmp -s "$work/unpacked/usr/share/doc/vantrell/Open in Google Earth.kml" "$root/res/Open in Google Earth.kml" ||
+    fail "the package's link file differs from res/"
+man -l "$work/unpacked/usr/share/man/man1/vantrell.1.gz" 2>&1 >/dev/null | grep . &&
+    fail "man reports problems in vantrell(1)"
+
+# The zip: three files, the text with CR LF line ends, the link file as in the source.
+names=$(unzip -Z1 "$zip" | sort | paste -sd '|')
+[ "$names" = "Open in Google Earth.kml|README.txt|Vantrell.exe" ] || fail "the zip holds $names"
+unzip -q "$zip" -d "$work/zip"
+readme=$work/zip/README.txt
+lines=$(tr -cd '\n' <"$readme" | wc -c)
+crlf=$(grep -c $'\r$' "$readme" || true)
+crs=$(tr -cd '\r' <"$readme" | wc -c)
+[ "$lines" -gt 0 ] && [ "$crlf" -eq "$lines" ] && [ "$crs" -eq "$lines" ] && [ "$(tail -c 1 "$readme")" = "" ] ||
+    fail "README.txt: $lines lines, $crlf ending in CR LF, $crs CRs"
+cmp -s "$work/zip/Open in Google Earth.kml" "$root/res/Open in Google Earth.kml" ||
+    fail "the zip's link file differs from res/"
+[ "$(head -c 2 "$work/zip/Vantrell.exe")" = MZ ] || fail "Vantrell.exe is no Windows executable"
+
+# Installed, started, used and removed.
+if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W -f='${Status}' vantrell 2>/dev/null | grep -q 'ok installed'; then
+    installed=true
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
+        { cat "$work/apt.log" >&2; fail "apt-get could not install $deb"; }
+    program=$(command -v vantrell) || fail "no vantrell on PATH after installing"
+    [ "$program" = /usr/bin/vantrell ] || fail "vantrell runs from $program"
+    how="installed with apt-get, removed with apt-get purge"
+else
+    program=$work/unpacked/usr/bin/vantrell
+    how="unpacked into a throwaway root (not root, or vantrell already installed)"
+fi
+
+export QT_QPA_PLATFORM=xcb
+mkdir "$work/run"
+cd "$work/run"
+"$program" & pid=$!
+window=$(wait_for_window "$pid") || fail "the installed program showed no window"
+[ -n "$window" ] || fail "the installed program showed no window"
+start_full_speed_scan "$window"
+xdotool key Escape
+wait_for_exit "$pid" 500 || fail "still running 5 s after Escape"
+[ "$exit_status" -eq 0 ] || fail "exit status $exit_status"
+check_file_left_whole "the installed program"
+cd "$root"
+
+if [ "$installed" = true ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 purge -y -qq vantrell >"$work/apt.log" 2>&1 ||
+        { cat "$work/apt.log" >&2; fail "apt-get could not remove vantrell"; }
+    installed=false
+    [ ! -e /usr/bin/vantrell ] && [ ! -e /usr/share/doc/vantrell ] &&
+        [ ! -e /usr/share/applications/vantrell.desktop ] || fail "files left after purging"
+fi
+echo "package: $(stat -c %s "$deb") bytes $(basename "$deb"), $(stat -c %s "$zip") bytes $(basename "$zip");" \
+     "$how; window seen, a scan written, Escape ended it with status 0"
