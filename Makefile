@@ -30,7 +30,8 @@ build-all: deps-test
 	cmake --preset default
 	cmake --build --preset default
 
-test: build-all
+# The Windows build comes first: the package test puts Vantrell.exe in the zip.
+test: build-all windows
 	ctest --preset default
 	$(MAKE) --no-print-directory test-windows
 	$(MAKE) --no-print-directory sanitize
