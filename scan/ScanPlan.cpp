@@ -98,7 +98,9 @@ std::string Grouped(std::int64_t n)
 {
     // The magnitude as unsigned, so the most negative value has one too.
     const std::uint64_t magnitude = n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
-    return (n < 0 ? "-" : "") + Grouped(magnitude);
+    std::string out = n < 0 ? "-" : "";
+    out += Grouped(magnitude);
+    return out;
 }
 
 std::string QuarterSecondsText(std::uint64_t count, std::uint64_t factor)
@@ -117,14 +119,22 @@ std::string QuarterSecondsText(std::uint64_t count, std::uint64_t factor)
     const auto part = [&](std::uint64_t n, const char* unit) {
         if (n == 0)
             return;
-        text += (text.empty() ? "" : " ") + Grouped(n) + " " + unit;
+        if (!text.empty())
+            text += ' ';
+        text += Grouped(n);
+        text += ' ';
+        text += unit;
     };
     part(days, "d");
     part(hours, "h");
     part(minutes, "min");
     if (quarters > 0) {
         static constexpr std::array<const char*, 4> kFraction = {"", ".25", ".5", ".75"};
-        text += (text.empty() ? "" : " ") + Digits(quarters / 4) + kFraction[quarters % 4] + " s";
+        if (!text.empty())
+            text += ' ';
+        text += Digits(quarters / 4);
+        text += kFraction[quarters % 4];
+        text += " s";
     }
     if (text.empty())
         return "0 s";
