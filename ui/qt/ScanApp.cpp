@@ -109,7 +109,8 @@ bool HasDesktopSession()
 int CScanApp::Run(int argc, char** argv)
 {
     // A plan only prints: no lock, no display, no file, so it runs beside a scan.
-    if (const auto plan = RunPlanCommand("vantrell", std::vector<std::string>(argv + std::min(argc, 1), argv + argc))) {
+    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+    if (const auto plan = RunPlanCommand("vantrell", args)) {
         std::fputs(plan->out.c_str(), stdout);
         std::fputs(plan->err.c_str(), stderr);
         return std::fflush(stdout) == 0 ? plan->status : 1;
