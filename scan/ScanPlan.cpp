@@ -66,12 +66,34 @@ void AngleLimits(std::vector<std::string>& broken, const char* name, std::int32_
                          " seconds lies past " + max + " degrees");
 }
 
+// The word as typed, in quotes; control characters escaped so that each limit keeps to its line.
+std::string Quoted(const std::string& word)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (const char c : word) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
 void WordLimit(std::vector<std::string>& broken, const char* name, const std::string& word, const char* positive,
                const char* negative)
 {
     if (!word.empty() && word != positive && word != negative)
-        broken.push_back(std::string(name) + " word \"" + word + "\" is none of " + positive + ", " + negative +
-                         " or empty (letter case counts)");
+        broken.push_back(std::string(name) + " word " + Quoted(word) + " is none of " + positive + ", " +
+                         negative + " or empty (letter case counts)");
 }
 
 std::string QuartersAsSeconds(std::int32_t quarters)

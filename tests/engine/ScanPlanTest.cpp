@@ -89,6 +89,8 @@ TEST(BrokenLimitsNameEachRule, OnePhrasePerBrokenLimit)
          {"latitude word \"north\" is none of North, South or empty (letter case counts)"}},
         {"longitude word as latitude", {.lonDir = "North"},
          {"longitude word \"North\" is none of East, West or empty (letter case counts)"}},
+        {"a word that would break the line", {.lonDir = "W\"e\\st\n"},
+         {"longitude word \"W\\\"e\\\\st\\x0a\" is none of East, West or empty (letter case counts)"}},
         {"negative resolution", {.resolution = -1}, {"resolution -1 is negative: the rows would never end"}},
         {"negative speed factor", {.speed = -4}, {"speed factor -4 is negative: the pause would run for weeks"}},
         {"east beyond reach", {.east = 4'194'305},
