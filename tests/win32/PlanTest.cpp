@@ -19,13 +19,19 @@ struct Finished {
     std::string out, err;
 };
 
-std::string ReadToEnd(HANDLE pipe)
+// What an ended writer left in the pipe. Never waits: a helper process that inherited the
+// write end would keep the pipe open for good.
+std::string Drain(HANDLE pipe)
 {
     std::string text;
     char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        DWORD got = 0;
+        if (!ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) || got == 0)
+            break;
         text.append(buffer, got);
+    }
     return text;
 }
 
@@ -59,8 +65,8 @@ bool RunPiped(const std::wstring& folder, const std::wstring& args, Finished& fi
         GetExitCodeProcess(process.hProcess, &finished.code);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
-        finished.out = ReadToEnd(outRead);
-        finished.err = ReadToEnd(errRead);
+        finished.out = Drain(outRead);
+        finished.err = Drain(errRead);
     }
     CloseHandle(outRead);
     CloseHandle(errRead);
@@ -93,10 +99,6 @@ TEST(PlanCommand, PrintsThroughAPipeAndWritesNoFile)
     };
     const Case cases[] = {
         {"10 x 10 miles", kTenByTen, 0, kTenByTenPlan, ""},
-        {"no points", L"45 60 0 North 122 0 0 West \"\" 1 4 1000 0", 0,
-         "No points: a scan of this request writes nothing. It breaks one limit:\r\n"
-         "  latitude minutes 60 are out of range (0 to 59)\r\n",
-         ""},
         {"empty words", L"\"\" \"\" \"\" \"\" \"\" \"\" \"\" \"\" 0 1 0 \"\" 0", 0,
          "4 points per pass; speed factor 0 pauses after no point, so a pass takes only as long as its file "
          "writes.\r\nMiles east 0: no rows, only points due south of the corner, a step of 0.25 miles apart.\r\n",
