@@ -4,6 +4,7 @@
 #include "SingleInstance.h"
 
 #include "LookAtDocument.h"
+#include "ScanPlan.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -11,12 +12,15 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -104,6 +108,13 @@ bool HasDesktopSession()
 
 int CScanApp::Run(int argc, char** argv)
 {
+    // A plan only prints: no lock, no display, no file, so it runs beside a scan.
+    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+    if (const auto plan = RunPlanCommand("vantrell", args)) {
+        std::fputs(plan->out.c_str(), stdout);
+        std::fputs(plan->err.c_str(), stderr);
+        return std::fflush(stdout) == 0 ? plan->status : 1;
+    }
     // Before anything touches the display: a second copy leaves no trace.
     static const CSingleInstanceGuard guard;
     if (guard.AnotherCopyRuns())

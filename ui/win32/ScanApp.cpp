@@ -3,6 +3,7 @@
 
 #include "FileReplace.h"
 #include "LookAtDocument.h"
+#include "PlanConsole.h"
 #include "ScanDlg.h"
 #include "SingleInstance.h"
 
@@ -11,6 +12,9 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // A plan only prints: before the single-copy check, so it runs while a copy scans.
+    if (const std::optional<int> status = vantrell::win32::RunPlanIfAsked())
+        return *status;
     if (vantrell::win32::AnotherCopyRuns())
         return 0;
     // What a killed copy left in this folder. Only after the guard: a second copy must

@@ -1,0 +1,215 @@
+#include "ScanPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <limits>
+
+namespace vantrell {
+namespace {
+
+struct Request {
+    std::int32_t latDeg = 45, latMin = 0, latSec = 0;
+    const char* latDir = "North";
+    std::int32_t lonDeg = 122, lonMin = 0, lonSec = 0;
+    const char* lonDir = "West";
+    std::int32_t east = 1, south = 1, speed = 4, range = 1000, resolution = 0;
+};
+
+struct CCounter final : IPointWriter, ISleeper {
+    std::uint64_t points = 0;
+    void WritePoint(float, float, std::int32_t) override { ++points; }
+    void Sleep(std::uint64_t) override {}
+};
+
+CScanJob MakeJob(const Request& r, CCounter& counter)
+{
+    return CScanJob(r.latDeg, r.latMin, r.latSec, r.latDir, r.lonDeg, r.lonMin, r.lonSec, r.lonDir, r.east,
+                    r.south, r.speed, r.range, r.resolution, counter, counter);
+}
+
+// The count must be the walk's, not a division: float32 steps drift over long rows.
+TEST(CountPassIsTheWalksCount, ShapesMatchARealPass)
+{
+    struct Case {
+        const char* what;
+        Request r;
+        std::uint64_t perRow, rowPairs;
+    };
+    const Case cases[] = {
+        {"1 x 1 at 0.25", {}, 4, 2},
+        {"1 x 1 at 0.3", {.resolution = 3}, 4, 2},
+        {"3 x 3 at 0.1: thirty additions stay below 3", {.east = 3, .south = 3, .resolution = 1}, 31, 16},
+        {"1 x 1 at 0.2: south ends past the edge", {.resolution = 2}, 5, 3},
+        {"2 x 1 at 0.3", {.east = 2, .resolution = 3}, 7, 2},
+        {"no miles east: a line south", {.east = 0}, 0, 2},
+        {"negative miles east", {.east = -3}, 0, 2},
+        {"largest int32 at 10,000-mile steps", {.east = 2'147'483'647, .resolution = 100'000}, 215'050, 1},
+        // Long rows at 0.1: the float32 sum runs ahead of exact tenths, by 1% here.
+        {"100,000 miles at 0.1", {.east = 100'000, .resolution = 1}, 990'564, 5},
+        {"the reach of 0.1, south", {.east = 0, .south = 2'097'152, .resolution = 1}, 0, 9'036'860},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCounter counter;
+        CScanJob job = MakeJob(c.r, counter);
+        const std::optional<PassShape> shape = CountPass(job);
+        ASSERT_TRUE(shape.has_value());
+        EXPECT_EQ(shape->pointsPerRow, c.perRow);
+        EXPECT_EQ(shape->rowPairs, c.rowPairs);
+        EXPECT_EQ(shape->points, shape->rowPairs * 2 * (shape->pointsPerRow + 1));
+        ASSERT_TRUE(job.RunPass());
+        EXPECT_EQ(shape->points, counter.points);
+    }
+}
+
+// Each rule the request breaks is named once, and a request that yields points names none.
+TEST(BrokenLimitsNameEachRule, OnePhrasePerBrokenLimit)
+{
+    struct Case {
+        const char* what;
+        Request r;
+        std::vector<std::string> phrases; // in order; empty: the request yields points
+    };
+    const Case cases[] = {
+        {"yields points", {}, {}},
+        {"north pole", {.latDeg = 90}, {}},
+        {"antimeridian", {.lonDeg = 180, .lonDir = "East"}, {}},
+        {"negative miles east", {.east = -7}, {}},
+        {"no words", {.latDir = "", .lonDir = ""}, {}},
+        {"latitude degrees", {.latDeg = 91}, {"latitude degrees 91 are out of range (0 to 90)"}},
+        {"negative degrees", {.lonDeg = -1}, {"longitude degrees -1 are out of range (0 to 180)"}},
+        {"latitude minutes", {.latMin = 60}, {"latitude minutes 60 are out of range (0 to 59)"}},
+        {"longitude seconds", {.lonSec = 60}, {"longitude seconds 60 are out of range (0 to 59)"}},
+        {"past the pole", {.latDeg = 90, .latSec = 1},
+         {"latitude 90 degrees 0 minutes 1 seconds lies past 90 degrees"}},
+        {"past the antimeridian", {.lonDeg = 180, .lonMin = 1},
+         {"longitude 180 degrees 1 minutes 0 seconds lies past 180 degrees"}},
+        {"letter case", {.latDir = "north"},
+         {"latitude word \"north\" is none of North, South or empty (letter case counts)"}},
+        {"longitude word as latitude", {.lonDir = "North"},
+         {"longitude word \"North\" is none of East, West or empty (letter case counts)"}},
+        {"a word that would break the line", {.lonDir = "W\"e\\st\n"},
+         {"longitude word \"W\\\"e\\\\st\\x0a\" is none of East, West or empty (letter case counts)"}},
+        {"negative resolution", {.resolution = -1}, {"resolution -1 is negative: the rows would never end"}},
+        {"negative speed factor", {.speed = -4}, {"speed factor -4 is negative: the pause would run for weeks"}},
+        {"east beyond reach", {.east = 4'194'305},
+         {"miles east 4,194,305 are beyond the 4,194,304 miles that steps of 0.25 miles can reach"}},
+        {"south beyond reach at 0.1", {.south = 2'097'153, .resolution = 1},
+         {"miles south 2,097,153 are beyond the 2,097,152 miles that steps of 0.1 miles can reach"}},
+        {"no miles south", {.south = 0}, {"miles south 0: the area needs at least 1 to have a row"}},
+        {"negative miles south", {.south = -2}, {"miles south -2: the area needs at least 1 to have a row"}},
+        {"everything at once",
+         {.latDeg = 91, .latMin = -1, .latSec = 60, .latDir = "Nord", .lonDeg = 181, .lonMin = 99, .lonSec = -5,
+          .lonDir = "Ost", .east = 5, .south = 0, .speed = -1, .resolution = -3},
+         {"latitude degrees 91 are out of range (0 to 90)", "latitude minutes -1 are out of range (0 to 59)",
+          "latitude seconds 60 are out of range (0 to 59)",
+          "latitude word \"Nord\" is none of North, South or empty (letter case counts)",
+          "longitude degrees 181 are out of range (0 to 180)", "longitude minutes 99 are out of range (0 to 59)",
+          "longitude seconds -5 are out of range (0 to 59)",
+          "longitude word \"Ost\" is none of East, West or empty (letter case counts)",
+          "resolution -3 is negative: the rows would never end",
+          "speed factor -1 is negative: the pause would run for weeks",
+          "miles south 0: the area needs at least 1 to have a row"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCounter counter;
+        CScanJob job = MakeJob(c.r, counter);
+        EXPECT_EQ(BrokenLimits(job), c.phrases);
+        // The plan and the walk agree on whether there is anything to walk.
+        CCounter walked;
+        CScanJob twin = MakeJob(c.r, walked);
+        EXPECT_EQ(CountPass(job).has_value(), c.phrases.empty());
+        EXPECT_EQ(twin.RunPass(), c.phrases.empty());
+    }
+}
+
+TEST(DurationsReadAsTime, QuarterSecondsToDaysHoursMinutesSeconds)
+{
+    struct Case {
+        std::uint64_t count, factor;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, 5, "0 s"},
+        {2112, 4, "35 min 12 s"},
+        {1, 1, "0.25 s"},
+        {3, 2, "1.5 s"},
+        {7, 1, "1.75 s"},
+        {14'400, 1, "1 h"},
+        {345'600, 1, "1 d"},
+        {345'601, 4, "4 d 1 s"},
+        {40, 6 * 3600 + 1, "2 d 12 h 10 s"},
+        {366, 345'600, "366 d (about 1 year)"},
+        // A pass at the reach with the slowest pacing: the product passes 2^64.
+        {std::uint64_t{1} << 50, 2'147'483'647,
+         "6,996,098,489,882,402,900 d 22 h 53 min 52 s (about 19,154,667,077,030,747 years)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(QuarterSecondsText(c.count, c.factor), c.text) << c.count << " x " << c.factor;
+
+    EXPECT_EQ(Grouped(std::uint64_t{0}), "0");
+    EXPECT_EQ(Grouped(std::uint64_t{999}), "999");
+    EXPECT_EQ(Grouped(std::uint64_t{1000}), "1,000");
+    EXPECT_EQ(Grouped(std::int64_t{-1'234'567}), "-1,234,567");
+    EXPECT_EQ(Grouped(std::numeric_limits<std::int64_t>::min()), "-9,223,372,036,854,775,808");
+}
+
+std::optional<PlanOutput> Plan(std::vector<std::string> args)
+{
+    return RunPlanCommand("vantrell", args);
+}
+
+TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
+{
+    EXPECT_FALSE(Plan({}).has_value());
+    EXPECT_FALSE(Plan({"-platform", "offscreen"}).has_value()) << "other arguments are not the plan's";
+    EXPECT_FALSE(Plan({"--planet"}).has_value());
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--plan"}, std::vector<std::string>(13, "1"), std::vector<std::string>(15, "1")}) {
+        std::vector<std::string> line = args;
+        line[0] = "--plan";
+        const std::optional<PlanOutput> out = Plan(line);
+        ASSERT_TRUE(out.has_value());
+        EXPECT_EQ(out->status, 2) << line.size() - 1 << " values";
+        EXPECT_EQ(out->out, "");
+        EXPECT_EQ(out->err, "usage: vantrell --plan LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD "
+                            "EAST SOUTH SPEED RANGE RESOLUTION\n");
+    }
+
+    // Numbers as the form reads them (" 45x" is 45); speed 4 before range 1000.
+    const std::optional<PlanOutput> worked =
+        Plan({"--plan", " 45x", "0", "", "North", "122", "", "0", "West", "1", "1", "4", "1000", "0"});
+    ASSERT_TRUE(worked.has_value());
+    EXPECT_EQ(worked->status, 0);
+    EXPECT_EQ(worked->err, "");
+    EXPECT_EQ(worked->out, "20 points per pass; at 1.00 s per point one pass takes 20 s.\n"
+                           "4 rows of 4 points, each followed by one point a step south; a step is 0.25 miles.\n"
+                           "The time counts the pauses between points only, not the time the file writes take.\n");
+
+    const std::optional<PlanOutput> line =
+        Plan({"--plan", "", "", "", "", "", "", "", "", "0", "3", "0", "", "5"});
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(line->out, "6 points per pass; speed factor 0 pauses after no point, so a pass takes only as "
+                         "long as its file writes.\n"
+                         "Miles east 0: no rows, only points due south of the corner, a step of 0.5 miles "
+                         "apart.\n");
+
+    // The form's empty form: no miles south. A request with nothing to walk is still a plan.
+    const std::optional<PlanOutput> empty = Plan({"--plan", "", "", "", "", "", "", "", "", "", "", "", "", ""});
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_EQ(empty->status, 0);
+    EXPECT_EQ(empty->out, "No points: a scan of this request writes nothing. It breaks one limit:\n"
+                          "  miles south 0: the area needs at least 1 to have a row\n");
+
+    const std::optional<PlanOutput> two = Plan({"--plan", "91", "", "", "", "", "", "", "", "", "1", "1", "", "-1"});
+    ASSERT_TRUE(two.has_value());
+    EXPECT_EQ(two->out, "No points: a scan of this request writes nothing. It breaks 2 limits:\n"
+                        "  latitude degrees 91 are out of range (0 to 90)\n"
+                        "  resolution -1 is negative: the rows would never end\n");
+}
+
+} // namespace
+} // namespace vantrell

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# `vantrell --plan`: prints the plan and ends, without a display, while another copy holds
+# the single-copy lock, writing no file; bad usage ends with 2 and one line on stderr.
+# usage: plan.sh PROGRAM
+set -euo pipefail
+program=$1
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+mkdir "$work/scan" "$work/plan"
+cd "$work/plan"
+
+# Runs the plan with no desktop at all and a comma-decimal locale; sets status, out, err.
+plan() {
+    set +e
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 \
+        timeout 10 "$program" --plan "$@" >"$work/out" 2>"$work/err"
+    status=$?
+    set -e
+    out=$(cat "$work/out")
+    err=$(cat "$work/err")
+}
+
+ten_by_ten=(45 0 0 North 122 0 0 West 10 10 4 1000 0)
+expected="1,640 points per pass; at 1.00 s per point one pass takes 27 min 20 s.
+40 rows of 40 points, each followed by one point a step south; a step is 0.25 miles.
+The time counts the pauses between points only, not the time the file writes take."
+
+plan "${ten_by_ten[@]}"
+[ "$status" -eq 0 ] || fail "status $status without a desktop: $err"
+[ "$out" = "$expected" ] || fail "unexpected plan: $out"
+[ -z "$err" ] || fail "printed to stderr: $err"
+
+# A copy that scans holds the lock; the plan must neither stop at it nor disturb it. Tests
+# elsewhere on this machine may run a copy already: then ours ends at once, and theirs is it.
+(cd "$work/scan" && QT_QPA_PLATFORM=offscreen exec "$program") & first=$!; pids+=("$first")
+holder=
+for _ in $(seq 200); do
+    if [ -n "$(lslocks --noheadings --pid "$first" 2>/dev/null)" ]; then
+        holder=$first
+    elif ! kill -0 "$first" 2>/dev/null; then
+        wait "$first" || fail "the scanning copy failed"
+        holder=$(lslocks --noheadings --output PID,PATH | awk '$2 ~ /vantrell/ { print $1; exit }')
+        [ -n "$holder" ] || fail "the scanning copy ended early"
+    fi
+    [ -n "$holder" ] && break
+    sleep 0.05
+done
+[ -n "$holder" ] || fail "the scanning copy took no lock"
+plan "${ten_by_ten[@]}"
+[ "$status" -eq 0 ] && [ "$out" = "$expected" ] || fail "beside a running copy: status $status: $out $err"
+kill -0 "$holder" 2>/dev/null || fail "the running copy did not survive the plan"
+
+# A request with nothing to walk is a plan too: it names the limit.
+plan 45 60 0 North 122 0 0 West 10 10 4 1000 0
+[ "$status" -eq 0 ] || fail "status $status for a request with no points"
+grep -q '^No points' "$work/out" && grep -q 'latitude minutes 60 are out of range (0 to 59)' "$work/out" ||
+    fail "broken limit not named: $out"
+
+for count in 0 12 14; do
+    set -- "${ten_by_ten[@]}" 1
+    plan "${@:1:$count}"
+    [ "$status" -eq 2 ] || fail "$count values: status $status, not 2"
+    [ -z "$out" ] || fail "$count values: printed to stdout"
+    [ "$(wc -l < "$work/err")" -eq 1 ] && grep -q '^usage: vantrell --plan LATDEG' "$work/err" ||
+        fail "$count values: not a one-line usage: $err"
+done
+
+[ -z "$(ls -A "$work/plan")" ] || fail "the plan left files: $(ls -A "$work/plan")"
+[ -z "$(ls -A "$work/scan")" ] || fail "the plan wrote into the scanning copy's folder"
+echo "plan: no desktop, beside a running copy, no file written, usage status 2"

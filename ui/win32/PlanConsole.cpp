@@ -1,0 +1,122 @@
+#include "PlanConsole.h"
+
+#include "ScanPlan.h"
+#include "SingleInstance.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace vantrell::win32 {
+namespace {
+
+std::string Utf8(const wchar_t* text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+    out.pop_back(); // the terminating NUL
+    return out;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// Windows text: CR LF line ends.
+std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+bool WriteAll(HANDLE handle, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) ||
+            written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+// The console of the process that started this one, opened once; INVALID_HANDLE_VALUE
+// when there is none (a start from Explorer).
+HANDLE ParentConsole()
+{
+    static const HANDLE console = [] {
+        // ERROR_ACCESS_DENIED: this process has a console already.
+        if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
+            return INVALID_HANDLE_VALUE;
+        return CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    }();
+    return console;
+}
+
+// Text to a redirected file or pipe as UTF-8 bytes, else to the starting console.
+bool Print(DWORD which, const std::string& text)
+{
+    if (text.empty())
+        return true;
+    const std::string bytes = WithCrLf(text);
+    const HANDLE handle = GetStdHandle(which);
+    const bool usable = handle && handle != INVALID_HANDLE_VALUE;
+    if (usable) {
+        const DWORD type = GetFileType(handle);
+        if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE)
+            return WriteAll(handle, bytes);
+    }
+    const HANDLE console = ParentConsole();
+    if (console != INVALID_HANDLE_VALUE) {
+        const std::wstring wide = Wide(bytes);
+        DWORD written = 0;
+        if (WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr))
+            return true;
+    }
+    // A character device that is no console, NUL say.
+    return usable && WriteAll(handle, bytes);
+}
+
+} // namespace
+
+std::optional<int> RunPlanIfAsked()
+{
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv)
+        return std::nullopt;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(Utf8(argv[i]));
+    LocalFree(argv);
+
+    const std::optional<PlanOutput> plan = RunPlanCommand("Vantrell.exe", args);
+    if (!plan)
+        return std::nullopt;
+    // The guard's mutex, taken in static initialisation, would turn away a copy started
+    // while this plan prints.
+    if (g_pSingleInstance->mutex)
+        CloseHandle(g_pSingleInstance->mutex);
+    const bool printed = Print(STD_OUTPUT_HANDLE, plan->out) && Print(STD_ERROR_HANDLE, plan->err);
+    return printed ? plan->status : 1;
+}
+
+} // namespace vantrell::win32
