@@ -13,7 +13,7 @@
 # As root the script runs in a mount namespace of its own, where a small tmpfs gives a
 # full disk and a read-only remount a read-only folder; without root the full disk is
 # skipped and chmod makes the folder read-only. Run it inside xvfb-run.
-# usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS]
+# usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS]   (VANTRELL_FAULTS_KEEP=1 keeps the logs)
 set -euo pipefail
 if [ "$(id -u)" -eq 0 ] && [ -z "${VANTRELL_FAULTS_NAMESPACE:-}" ] && unshare -m true 2>/dev/null; then
     VANTRELL_FAULTS_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
