@@ -23,10 +23,11 @@ walkdump=$(realpath "$2")
 kill_rounds=${3:-4}
 hold=1.5 # seconds each obstacle stays
 work=$(mktemp -d)
-pid=0
-watcher=0
+pid=""
+watcher=""
 cleanup() {
-    kill -9 "$pid" "$watcher" 2>/dev/null || true
+    # Never "kill 0", which would end this script's whole process group.
+    for running in $pid $watcher; do kill -9 "$running" 2>/dev/null || true; done
     cd /
     for mounted in "$work"/*; do mountpoint -q "$mounted" 2>/dev/null && umount -l "$mounted"; done
     [ -n "${VANTRELL_FAULTS_KEEP:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
@@ -162,6 +163,7 @@ end_case() {
     [ "$exit_status" -eq 0 ] || fail "$what: exit status $exit_status"
     kill "$watcher" 2>/dev/null || true
     wait "$watcher" 2>/dev/null || true
+    pid="" watcher=""
     ! grep -m 3 '^BAD' "$log" || fail "$what: the watcher read a document that was not whole"
     local leftovers
     leftovers=$(temporaries_in "$1")
@@ -297,6 +299,7 @@ case_killed() {
         sleep "$(printf '0.%03d' $((RANDOM % 500)))"
         kill -9 "$pid"
         wait "$pid" 2>/dev/null || true
+        pid=""
         check_whole_document "$what"
         leftovers=$(temporaries_in .)
         [ -z "$leftovers" ] || left=$((left + 1))
@@ -307,6 +310,7 @@ case_killed() {
     [ -z "$(temporaries_in .)" ] || fail "$what: the start left $(temporaries_in .)"
     xdotool windowfocus --sync "$window" key Escape
     wait_for_exit "$pid" 500 || fail "$what: did not quit"
+    pid=""
     echo "killed: $kill_rounds rounds, $left left a temporary, each cleared by the next start"
 }
 

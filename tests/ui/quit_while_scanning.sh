@@ -9,7 +9,8 @@ set -euo pipefail
 program=$1
 rounds=${2:-5}
 work=$(mktemp -d)
-trap 'kill -9 ${pid:-0} 2>/dev/null || true; rm -rf "$work"' EXIT
+# Never "kill 0", which would end this script's whole process group.
+trap '[ -z "${pid:-}" ] || kill -9 "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=xcb
 source "$(dirname "$0")/form_driver.sh"
 cd "$work"
