@@ -304,6 +304,30 @@ case_killed() {
         leftovers=$(temporaries_in .)
         [ -z "$leftovers" ] || left=$((left + 1))
     done
+    # One more kill, certain to land inside a write: strace holds the writer back as it
+    # is about to rename its finished temporary into place.
+    if command -v strace > /dev/null; then
+        what="killed inside a write"
+        "$program" & pid=$!
+        window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+        [ -z "$(temporaries_in .)" ] || fail "$what: the start left $(temporaries_in .)"
+        start_full_speed_scan "$window"
+        strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 \
+            -e inject=rename,renameat,renameat2:delay_enter=10000000 -p "$pid" 2>/dev/null & local tracer=$!
+        for _ in $(seq 200); do
+            leftovers=$(temporaries_in .)
+            [ -n "$leftovers" ] && sleep 0.2 && [ "$(temporaries_in .)" = "$leftovers" ] && break
+            sleep 0.01
+        done
+        # The tracer goes too, or the killed program would wait for its delay to end; a
+        # rename held back with the kill pending never runs.
+        kill -9 "$pid" "$tracer"
+        wait "$pid" "$tracer" 2>/dev/null || true
+        pid=""
+        check_whole_document "$what"
+        [ -n "$(temporaries_in .)" ] || fail "$what: no temporary was caught in the write"
+        left=$((left + 1))
+    fi
     what="killed, the start after"
     "$program" & pid=$!
     window=$(wait_for_window "$pid") || fail "$what: no window appeared"
@@ -311,7 +335,8 @@ case_killed() {
     xdotool windowfocus --sync "$window" key Escape
     wait_for_exit "$pid" 500 || fail "$what: did not quit"
     pid=""
-    echo "killed: $kill_rounds rounds, $left left a temporary, each cleared by the next start"
+    echo "killed: $kill_rounds rounds at random and one inside a write; $left left a temporary," \
+         "each cleared by the next start"
 }
 
 check_whole_document() {
