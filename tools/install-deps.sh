@@ -31,6 +31,8 @@ if [ "$level" = test ]; then
         g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
         # A KML reader that is not ours; the Debian package, its checks, and the zip
         libkml-dev debhelper dpkg-dev lintian desktop-file-utils zip unzip
+        # The fault tests watch a program's writes it cannot make
+        strace
     )
 fi
 # shellcheck disable=SC2206

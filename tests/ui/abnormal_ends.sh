@@ -16,7 +16,10 @@ work=$(mktemp -d)
 pid=0
 server=0
 cleanup() {
-    kill -9 "$pid" "$server" 2>/dev/null || true
+    # Never "kill 0": that would be this script's whole process group.
+    for p in "$pid" "$server"; do
+        [ "$p" -gt 0 ] && kill -9 "$p" 2>/dev/null || true
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
