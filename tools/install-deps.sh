@@ -29,6 +29,8 @@ if [ "$level" = test ]; then
         xvfb xauth x11-utils xdotool openbox at-spi2-core python3-pyatspi dbus
         # The Windows program: cross compiler and Wine to test it
         g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
+        # make fuzz: clang with libFuzzer and the sanitizers
+        clang libclang-rt-14-dev
     )
 fi
 # shellcheck disable=SC2206
