@@ -3,7 +3,7 @@
 # program's under Wine included. `make windows` cross-builds Vantrell.exe and
 # `make run-windows` starts it under Wine.
 .PHONY: all deps-run deps-test build build-all run test test-windows sanitize bench bench-startup \
-        windows run-windows clean
+        windows run-windows fuzz clean
 
 all: build
 
@@ -59,6 +59,20 @@ sanitize: deps-test
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
+
+# Each fuzz target for FUZZ_SECONDS, from the committed seeds. What a run adds to the
+# corpus stays in build/fuzz/corpus; a finding is saved as build/fuzz/findings/*.
+FUZZ_SECONDS ?= 60
+fuzz: deps-test
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	@set -e; for target in walk text; do \
+		mkdir -p build/fuzz/corpus/$$target build/fuzz/findings; \
+		echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
+		build/fuzz/fuzz/Fuzz$$(echo $$target | sed 's/./\U&/') -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+			-print_final_stats=1 -artifact_prefix=build/fuzz/findings/$$target- \
+			build/fuzz/corpus/$$target fuzz/corpus/$$target; \
+	done
 
 bench: build-all
 	build/default/bench/vantrell_bench

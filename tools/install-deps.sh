@@ -33,6 +33,8 @@ if [ "$level" = test ]; then
         libkml-dev debhelper dpkg-dev lintian desktop-file-utils zip unzip
         # The fault tests watch a program's writes it cannot make
         strace
+        # make fuzz: clang with libFuzzer and the sanitizers
+        clang libclang-rt-14-dev
     )
 fi
 # shellcheck disable=SC2206

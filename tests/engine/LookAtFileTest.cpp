@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <dirent.h>
 #include <sys/resource.h>
 #include <fcntl.h>
@@ -155,8 +158,13 @@ TEST_F(LookAtFileTest, FailuresLeaveTargetAndNoTemporary)
 }
 
 // The viewer reads whenever it likes; it must never find the file empty or half written.
+// A million reads while two walks write at speed factor 0: each read opens the file,
+// reads it whole and closes it, as the viewer does.
 TEST_F(LookAtFileTest, ReaderNeverSeesATornDocument)
 {
+    constexpr long kReads = 1'000'000;
+    // Far above the few seconds this takes; only a stalled writer or reader comes near it.
+    constexpr auto kDeadline = std::chrono::seconds(120);
     // Two writers on one name, as two copies of the program in one directory would be.
     CLookAtFile file(Path("Vantrell.kml"));
     CLookAtFile other(Path("Vantrell.kml"));
@@ -182,21 +190,43 @@ TEST_F(LookAtFileTest, ReaderNeverSeesATornDocument)
     std::thread writer(walk, std::ref(file));
     std::thread second(walk, std::ref(other));
     const std::string tail = std::string("</kml>") + std::string(kLineEnd);
-    int reads = 0;
-    int torn = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const std::string text = ReadFile(Path("Vantrell.kml"));
+    const std::string path = Path("Vantrell.kml");
+    long reads = 0;
+    long torn = 0;
+    long unopened = 0;
+    std::string example;
+    const auto start = std::chrono::steady_clock::now();
+    bool late = false;
+    while (reads < kReads && !late) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            ++unopened;
+            continue;
+        }
+        char text[2 * kLookAtDocumentMax];
+        std::size_t size = 0;
+        ssize_t got = 0;
+        while (size < sizeof text && (got = ::read(fd, text + size, sizeof text - size)) > 0)
+            size += static_cast<std::size_t>(got);
+        ::close(fd);
         ++reads;
-        const bool whole = text.size() > tail.size() && text.compare(0, 5, "<?xml") == 0 &&
-                           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-        torn += whole ? 0 : 1;
+        const std::string_view view(text, size);
+        const bool whole = got >= 0 && view.size() > tail.size() && view.substr(0, 5) == "<?xml" &&
+                           view.substr(view.size() - tail.size()) == tail;
+        if (!whole && torn++ == 0)
+            example = view;
+        if (reads % 4096 == 0)
+            late = std::chrono::steady_clock::now() - start > kDeadline;
     }
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     stop.store(true);
     writer.join();
     second.join();
-    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
-    EXPECT_GT(reads, 100);
+    std::printf("[ figures  ] %ld reads in %lld ms, %ld torn, %ld not opened; %zu + %zu points written\n", reads,
+                static_cast<long long>(spent.count()), torn, unopened, file.Written(), other.Written());
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads; the first:\n" << example;
+    EXPECT_EQ(unopened, 0) << "the file was missing at times";
+    EXPECT_GE(reads, kReads) << "the reads took longer than " << kDeadline.count() << " s";
     EXPECT_GT(file.Written(), 100u);
     EXPECT_GT(other.Written(), 100u);
     EXPECT_EQ(Temporaries(m_dir), 0);

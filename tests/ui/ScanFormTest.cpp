@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace vantrell {
@@ -91,6 +95,83 @@ TEST(FailedWorkerStartIsForgotten, NextStartTriesAgain)
     ASSERT_NE(form.m_pJob, nullptr);
     EXPECT_EQ(form.m_pJob->m_nRange, 77);
     EXPECT_EQ(form.started.size(), 1u);
+}
+
+// The form on the user-interface thread, the walk on a real worker thread, sharing only
+// the paused flag: Pause and Start pressed again and again while points are written at
+// speed factor 0, and the walk goes on after the last Start. Under ThreadSanitizer this
+// is the program's one cross-thread conversation.
+class CThreadedForm final : public CScanForm, public IPointWriter {
+public:
+    struct Stop {};
+    std::atomic<long> points{0};
+    std::atomic<bool> stop{false};
+
+    ~CThreadedForm() override
+    {
+        stop.store(true);
+        if (m_worker.joinable())
+            m_worker.join();
+        delete m_pJob; // the worker has ended: the job is ours to free
+    }
+    void WritePoint(float, float, std::int32_t) override
+    {
+        if (stop.load())
+            throw Stop();
+        points.fetch_add(1);
+    }
+
+protected:
+    std::string ReadFieldText(int id) const override
+    {
+        static const std::map<int, std::string> text = {
+            {IDC_LAT_DEG, "45"}, {IDC_LAT_DIR, "North"}, {IDC_LON_DEG, "122"}, {IDC_LON_DIR, "West"},
+            {IDC_MILES_EAST, "1"}, {IDC_MILES_SOUTH, "1"}, {IDC_SPEED, "0"}, {IDC_RANGE, "1000"},
+        };
+        const auto found = text.find(id);
+        return found == text.end() ? std::string() : found->second;
+    }
+    IPointWriter& PointWriter() override { return *this; }
+    bool StartWorker(CScanJob& job) override
+    {
+        m_worker = std::thread([&job] {
+            try {
+                ScanThreadProc(&job);
+            } catch (const Stop&) {
+            }
+        });
+        return true;
+    }
+
+private:
+    std::thread m_worker;
+};
+
+bool WaitForPoints(const CThreadedForm& form, long atLeast)
+{
+    // A resume is seen within one pause poll (1 s); far more than that means it was lost.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (form.points.load() < atLeast) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+TEST(PauseAndStartAcrossThreads, WalkGoesOnAfterTheLastStart)
+{
+    CThreadedForm form;
+    form.OnBnClickedStart();
+    ASSERT_TRUE(WaitForPoints(form, 100)) << "the worker wrote no points";
+    for (int i = 0; i < 1000; ++i) {
+        form.OnBnClickedPause();
+        form.OnBnClickedStart();
+    }
+    form.OnBnClickedPause();
+    form.OnBnClickedStart();
+    const long resumedAt = form.points.load();
+    EXPECT_TRUE(WaitForPoints(form, resumedAt + 100)) << "the walk stayed paused after Start";
 }
 
 } // namespace

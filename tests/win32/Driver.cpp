@@ -198,16 +198,21 @@ CProgram::~CProgram()
         FreeLibrary(m_probe);
 }
 
-bool CProgram::Start(const std::wstring& folder)
+bool CProgram::Start(const std::wstring& folder, bool suspended)
 {
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                       &m_process))
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0,
+                       nullptr, folder.c_str(), &startup, &m_process))
         return true;
     m_startError = GetLastError();
     return false;
+}
+
+bool CProgram::Resume()
+{
+    return ResumeThread(m_process.hThread) != static_cast<DWORD>(-1);
 }
 
 bool CProgram::WaitForForm(Milliseconds deadline)

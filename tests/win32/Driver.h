@@ -94,7 +94,9 @@ public:
 
     // Starts the program with folder as its working directory; false if it could not,
     // with the reason in StartError().
-    bool Start(const std::wstring& folder);
+    // With suspended, the program waits for Resume() before it runs its first instruction.
+    bool Start(const std::wstring& folder, bool suspended = false);
+    bool Resume();
     DWORD StartError() const { return m_startError; }
     // Waits until the program shows its form; false if it did not within the deadline.
     bool WaitForForm(Milliseconds deadline = kStartDeadline);

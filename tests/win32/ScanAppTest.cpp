@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace vantrell::win32test {
 namespace {
@@ -68,6 +70,46 @@ TEST(SingleCopy, SecondCopyEndsAtOnceWithStatusZeroAndTheFirstGoesOn)
     first.Click(IDOK);
     EXPECT_TRUE(WaitUntil([&] { return !ReadWholeFile(folder.File(L"Vantrell.kml")).empty(); }, 10s))
         << "the first copy no longer scans";
+}
+
+// Ten copies released at the same moment race for the single-copy mutex: one shows its
+// form, nine end with status 0, and at no moment do two forms show.
+TEST(SingleCopy, OfTenStartedAtOnceExactlyOneRuns)
+{
+    constexpr int kCopies = 10;
+    CScratchFolder folder;
+    std::vector<std::unique_ptr<CProgram>> copies;
+    for (int i = 0; i < kCopies; ++i) {
+        copies.push_back(std::make_unique<CProgram>());
+        ASSERT_TRUE(copies.back()->Start(folder.Path(), true)) << "CreateProcess: error " << copies.back()->StartError();
+    }
+    for (const auto& copy : copies)
+        ASSERT_TRUE(copy->Resume());
+
+    int mostForms = 0;
+    const auto running = [&] {
+        int alive = 0, forms = 0;
+        for (const auto& copy : copies) {
+            alive += copy->Running() ? 1 : 0;
+            forms += copy->WaitForForm(0ms) ? 1 : 0;
+        }
+        mostForms = std::max(mostForms, forms);
+        return alive;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return running() <= 1; }, kStartDeadline)) << running() << " copies still run";
+    EXPECT_LE(mostForms, 1) << "two copies showed their forms at once";
+    int shown = 0;
+    for (const auto& copy : copies) {
+        if (copy->Running()) {
+            EXPECT_TRUE(copy->WaitForForm()) << "the copy that runs shows no form";
+            ++shown;
+            continue;
+        }
+        DWORD code = 1;
+        ASSERT_TRUE(copy->WaitForExit(code, 0ms));
+        EXPECT_EQ(code, 0u);
+    }
+    EXPECT_EQ(shown, 1);
 }
 
 // Quit, Escape, Close and the end of the session end the program at once while it writes as fast as it can; the
