@@ -24,7 +24,8 @@ public:
     // replaced in its own folder with its permission bits kept. On failure no temporary
     // file is left and false is returned; the target is untouched, with one exception on
     // Windows: where a reader's handle blocks every way of replacing the file, it is
-    // overwritten in place (never emptied first), and a failure there can leave it
+    // overwritten in place. It is never emptied first, and a reader then may see the
+    // document followed by blanks, which XML allows; a failure part-way can leave it
     // partly rewritten. Allocates nothing. One thread at a time.
     bool Replace(const char* data, std::size_t size) noexcept;
 

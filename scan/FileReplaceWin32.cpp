@@ -12,6 +12,7 @@ namespace {
 constexpr int kMaxNameAttempts = 16; // names found taken before a point is given up
 constexpr int kMoveAttempts = 5;     // a reader usually lets go within a few milliseconds
 constexpr DWORD kMoveRetryMs = 10;
+constexpr std::size_t kPaddedMax = 1024; // an in-place rewrite pads documents up to this size
 
 // FileRenameInfoEx and its flags (Windows 10 1809 and later), spelled out here so that
 // the build does not depend on which Windows version the headers are set to.
@@ -68,25 +69,42 @@ bool IsHeldByReader(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
-// Overwrites target in place, never emptying it first: the last resort while a reader's
-// handle blocks every replacement. Growing the file first means the write itself lands
-// on space already allocated, and a shorter document is cut to size last.
+// Overwrites target in place: the last resort while a reader's handle blocks every way
+// of replacing it. A reader may read at any moment, so every state the file passes
+// through is one whole document followed by blanks, which XML allows after its end: the
+// old document grows by blanks first (a zero-filled extension would show NUL bytes), the
+// new one is then written over it padded to the old length, and the blanks are cut last.
+// Writing over space already taken cannot fail for want of room.
 bool RewriteInPlace(const wchar_t* target, const char* data, std::size_t size)
 {
     HANDLE file = CreateFileW(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    LARGE_INTEGER end{};
-    end.QuadPart = static_cast<LONGLONG>(size);
     LARGE_INTEGER old{};
     bool ok = GetFileSizeEx(file, &old) != 0;
-    if (ok && old.QuadPart < end.QuadPart)
+    const auto oldSize = static_cast<std::size_t>(old.QuadPart);
+    char padded[kPaddedMax];
+    if (ok && size <= kPaddedMax && oldSize <= kPaddedMax) {
+        if (size > oldSize) {
+            std::memset(padded, ' ', size - oldSize);
+            ok = SetFilePointerEx(file, old, nullptr, FILE_BEGIN) && WriteAll(file, padded, size - oldSize);
+        }
+        const std::size_t span = size > oldSize ? size : oldSize;
+        std::memcpy(padded, data, size);
+        std::memset(padded + size, ' ', span - size);
+        LARGE_INTEGER start{};
+        ok = ok && SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, padded, span);
+    } else if (ok) {
+        // Not a document of ours: nothing to keep whole, only never empty it first.
+        LARGE_INTEGER start{};
+        ok = SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, data, size);
+    }
+    if (ok && oldSize > size) {
+        LARGE_INTEGER end{};
+        end.QuadPart = static_cast<LONGLONG>(size);
         ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    LARGE_INTEGER start{};
-    ok = ok && SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, data, size);
-    if (ok && old.QuadPart > end.QuadPart)
-        ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    }
     ok = CloseHandle(file) && ok;
     return ok;
 }

@@ -217,6 +217,9 @@ TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileNeverSeesItEmpty)
                 continue;
             }
             ++reads;
+            // Blanks after the document's end are allowed XML: an in-place rewrite pads with them.
+            const std::size_t end = text.find_last_not_of(' ');
+            text.erase(end == std::string::npos ? 0 : end + 1);
             if (text.empty()) {
                 ++empty;
             } else if (!Whole(text) || text != point(RangeIn(text))) {
@@ -232,13 +235,13 @@ TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileNeverSeesItEmpty)
                     "%ld points, %ld skipped; %d temporaries left\n",
                     deleteSharing ? "delete sharing" : "no delete sharing", reads, static_cast<long long>(spent.count()),
                     unopened, empty, torn, attempted, skipped, Temporaries(m_dir));
-        // A held file is rewritten in place once the rename is refused, and that grows the
-        // file before writing it: a read in between sees the old point and NUL bytes. That
-        // is reported, not failed; an empty file fails.
+        // A held file is rewritten in place once the rename is refused; every state it passes
+        // through must still read as one whole point.
         if (torn > 0)
             std::printf("[ figures  ] the first torn read (%zu bytes), ending in %s\n", example.size(),
                         example.back() == '\0' ? "a NUL byte" : "other text");
         EXPECT_EQ(empty, 0);
+        EXPECT_EQ(torn, 0);
         EXPECT_GE(reads, kReads) << "the reads took longer than " << kDeadline.count() << " s";
         EXPECT_EQ(ReadFile(Path("Vantrell.kml")), point(lastWritten));
         EXPECT_EQ(Temporaries(m_dir), 0);
