@@ -33,18 +33,12 @@ std::uint64_t Rounds(double miles, float step, int per)
     return rounds;
 }
 
-template <class Int>
-std::string Digits(Int n)
-{
-    char text[24];
-    const auto result = std::to_chars(text, text + sizeof text, n);
-    return std::string(text, result.ptr);
-}
-
-std::string StepText(float step)
+// A number as to_chars writes it: no locale, the shortest form that reads back exactly.
+template <class Number>
+std::string Digits(Number n)
 {
     char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, step);
+    const auto result = std::to_chars(text, text + sizeof text, n);
     return std::string(text, result.ptr);
 }
 
@@ -202,7 +196,7 @@ std::vector<std::string> BrokenLimits(CScanJob& job)
     if (job.m_nResolution >= 0) {
         const double reach = ReachableMiles(job.m_fStep);
         const std::string beyond = " are beyond the " + Grouped(static_cast<std::uint64_t>(reach)) +
-                                   " miles that steps of " + StepText(job.m_fStep) + " miles can reach";
+                                   " miles that steps of " + Digits(job.m_fStep) + " miles can reach";
         if (job.m_nMilesEast > reach)
             broken.push_back("miles east " + Grouped(std::int64_t{job.m_nMilesEast}) + beyond);
         if (job.m_nMilesSouth > reach)
@@ -237,7 +231,7 @@ std::string PlanText(CScanJob& job)
         text += "at " + QuartersAsSeconds(job.m_nSpeedFactor) + " s per point one pass takes " +
                 QuarterSecondsText(shape->points, speed) + ".\n";
     }
-    const std::string step = StepText(shape->step);
+    const std::string step = Digits(shape->step);
     if (shape->pointsPerRow > 0) {
         text += Grouped(shape->rowPairs * 2) + " rows of " + Grouped(shape->pointsPerRow) +
                 " points, each followed by one point a step south; a step is " + step + " miles.\n";
