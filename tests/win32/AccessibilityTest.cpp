@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <set>
 
 namespace vantrell::win32test {
 namespace {
@@ -23,12 +24,12 @@ struct Named {
 
 const Named kNames[] = {
     {IDC_LAT_DEG, L"NW Latitude Deg:"},
-    {IDC_LAT_MIN, L"Min:"},
-    {IDC_LAT_SEC, L"Sec:"},
+    {IDC_LAT_MIN, L"NW Latitude Min"},
+    {IDC_LAT_SEC, L"NW Latitude Sec"},
     {IDC_LAT_DIR, L"NW Latitude hemisphere"},
     {IDC_LON_DEG, L"NW Longitude Deg:"},
-    {IDC_LON_MIN, L"Min:"},
-    {IDC_LON_SEC, L"Sec:"},
+    {IDC_LON_MIN, L"NW Longitude Min"},
+    {IDC_LON_SEC, L"NW Longitude Sec"},
     {IDC_LON_DIR, L"NW Longitude hemisphere"},
     {IDC_MILES_EAST, L"Miles East"},
     {IDC_MILES_SOUTH, L"Miles South:"},
@@ -72,6 +73,7 @@ TEST(Accessibility, EveryControlAnnouncesItsName)
         ASSERT_TRUE(program.Start(folder.Path())) << "CreateProcess: error " << program.StartError();
         ASSERT_TRUE(program.WaitForForm());
         int unanswered = 0;
+        std::set<std::wstring> fieldNames; // a screen reader tells every field from the others
         for (const Named& expected : kNames) {
             std::wstring name;
             HRESULT why = S_OK;
@@ -87,6 +89,9 @@ TEST(Accessibility, EveryControlAnnouncesItsName)
                 if (!want.empty() && want.back() == L':' && name.back() != L':')
                     want.pop_back();
                 EXPECT_EQ(name, want) << "control " << expected.id;
+                if (expected.id >= IDC_LAT_DEG) {
+                    EXPECT_TRUE(fieldNames.insert(name).second) << "control " << expected.id;
+                }
             } else {
                 ++unanswered;
             }
