@@ -14,8 +14,9 @@ deps-test:
 	@tools/install-deps.sh test
 
 # Configured once, and again only when the presets change; after that the build itself
-# re-runs CMake when a CMakeLists.txt changes.
-build/default/build.ninja: CMakePresets.json
+# re-runs CMake when a CMakeLists.txt changes. Order-only: CMake itself may be among the
+# packages still to be installed, so under -j nothing configures before they are.
+build/default/build.ninja: CMakePresets.json | deps-run
 	cmake --preset default
 
 # The Linux program alone.
@@ -30,11 +31,13 @@ build-all: deps-test
 	cmake --preset default
 	cmake --build --preset default
 
-# The Windows build comes first: the package test puts Vantrell.exe in the zip.
+# The Windows build comes first: the package test puts Vantrell.exe in the zip. One make
+# graph, no make within make, so the packages are checked and each build configured once;
+# the test runs follow each other, never side by side.
 test: build-all windows
 	ctest --preset default
-	$(MAKE) --no-print-directory test-windows
-	$(MAKE) --no-print-directory sanitize
+	$(test-windows-recipe)
+	$(sanitize-recipe)
 
 windows: deps-test
 	cmake --preset windows
@@ -42,8 +45,11 @@ windows: deps-test
 
 # Under Wine, on a virtual display, in a fresh prefix removed afterwards. The walk
 # comparison needs the Linux walkdump from `build-all`.
+define test-windows-recipe
+tools/wine-session.sh ctest --preset windows
+endef
 test-windows: build-all windows
-	tools/wine-session.sh ctest --preset windows
+	$(test-windows-recipe)
 
 # Writes Vantrell.kml here, as `make run` does. The prefix stays in build/windows.
 run-windows: windows
@@ -52,13 +58,16 @@ run-windows: windows
 		wine build/windows/ui/win32/Vantrell.exe
 
 # The engine's tests under AddressSanitizer + UndefinedBehaviorSanitizer, then ThreadSanitizer.
+define sanitize-recipe
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+cmake --preset tsan
+cmake --build --preset tsan
+ctest --preset tsan
+endef
 sanitize: deps-test
-	cmake --preset asan
-	cmake --build --preset asan
-	ctest --preset asan
-	cmake --preset tsan
-	cmake --build --preset tsan
-	ctest --preset tsan
+	$(sanitize-recipe)
 
 # Each fuzz target for FUZZ_SECONDS, from the committed seeds. What a run adds to the
 # corpus stays in build/fuzz/corpus; a finding is saved as build/fuzz/findings/*.

@@ -20,9 +20,14 @@
 #define IDD_SCAN_DIALOG 102
 #define IDR_MAINFRAME 128
 
-/* Accessible names of the two lists, which have no label of their own before them. */
+/* Accessible names of the two lists, which have no label of their own before them, and of
+   the minutes and seconds, whose labels do not say which coordinate they belong to. */
 #define IDS_LAT_DIR_NAME 110
 #define IDS_LON_DIR_NAME 111
+#define IDS_LAT_MIN_NAME 112
+#define IDS_LAT_SEC_NAME 113
+#define IDS_LON_MIN_NAME 114
+#define IDS_LON_SEC_NAME 115
 
 /* Pause sits beside Start (IDOK) and Quit (IDCANCEL) and takes the next button number. */
 #define IDC_PAUSE 3

@@ -17,6 +17,8 @@ esac
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+    # A Wayland session's native window, and the client library its title is cleared through
+    qt6-wayland qt6-base-private-dev libwayland-dev
     # The icon set, rendered from its SVG source
     imagemagick icoutils librsvg2-bin fonts-liberation
     # windres, and the preprocessor and Windows headers it compiles res/Vantrell.rc with
@@ -27,6 +29,8 @@ if [ "$level" = test ]; then
         googletest libgtest-dev libgmock-dev libbenchmark-dev locales
         # The program driven under a virtual display, and read through AT-SPI
         xvfb xauth x11-utils xdotool openbox at-spi2-core python3-pyatspi dbus
+        # A Wayland compositor with keyboard and mouse, run inside Xvfb
+        weston
         # The Windows program: cross compiler and Wine to test it
         g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
         # A KML reader that is not ours; the Debian package, its checks, and the zip

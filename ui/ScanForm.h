@@ -19,6 +19,18 @@ inline constexpr std::array<int, 13> kScanFieldOrder = {
     IDC_MILES_EAST, IDC_MILES_SOUTH, IDC_SPEED, IDC_RANGE, IDC_RESOLUTION,
 };
 
+// The fields a label before them cannot name: the lists have none, and "Min:" and "Sec:"
+// do not say which coordinate they belong to. Their accessible names are string-table
+// entries, set over what the platform derives from the label.
+struct FieldNameString {
+    int control;
+    int string;
+};
+inline constexpr std::array<FieldNameString, 6> kFieldNameStrings = {{
+    {IDC_LAT_MIN, IDS_LAT_MIN_NAME}, {IDC_LAT_SEC, IDS_LAT_SEC_NAME}, {IDC_LAT_DIR, IDS_LAT_DIR_NAME},
+    {IDC_LON_MIN, IDS_LON_MIN_NAME}, {IDC_LON_SEC, IDS_LON_SEC_NAME}, {IDC_LON_DIR, IDS_LON_DIR_NAME},
+}};
+
 class CScanForm {
 public:
     CScanForm() = default;

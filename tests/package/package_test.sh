@@ -34,6 +34,14 @@ zip=$out/Vantrell-$version-win64.zip
 # The Debian package: lintian finds nothing to warn about, and every file is in place.
 echo "lintian -I --pedantic:"
 lintian -I --pedantic --fail-on error,warning "$deb" || fail "lintian: errors or warnings above"
+# It brings the font family the form is laid out in, and Wayland's platform where it can.
+family=$(sed -n 's/.*QFont font(QStringLiteral("\([^"]*\)"));.*/\1/p' "$root/ui/qt/DialogLayout.cpp")
+font_package=$(dpkg-query -S "$(fc-match -f '%{file}' "$family")" | cut -d: -f1)
+depends=$(dpkg-deb -f "$deb" Depends)
+[ -n "$family" ] && grep -qw "$font_package" <<<"$depends" ||
+    fail "the package does not depend on $font_package, which has the layout's \"$family\": $depends"
+grep -qw qt6-wayland <<<"$depends, $(dpkg-deb -f "$deb" Recommends)" ||
+    fail "the package neither depends on nor recommends qt6-wayland"
 dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +\.\//, ""); print }' >"$work/contents"
 expected=(usr/bin/vantrell usr/share/applications/vantrell.desktop usr/share/man/man1/vantrell.1.gz
           usr/share/doc/vantrell/copyright "usr/share/doc/vantrell/Open in Google Earth.kml"

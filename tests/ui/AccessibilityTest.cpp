@@ -1,6 +1,6 @@
 // What assistive technology finds in the form and the About box: every field named after
-// the label the script puts before it, every control in a role that says what it does,
-// and nothing announced that the user cannot see.
+// the label the script puts before it or by its string-table name, no two alike, every
+// control in a role that says what it does, and nothing announced that the user cannot see.
 
 #include "AboutDlg.h"
 #include "DialogLayout.h"
@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <map>
+#include <set>
 
 using namespace vantrell;
 using namespace vantrell::qt;
@@ -53,16 +54,17 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const auto children = Children(form);
 
-        // The label each field follows in the script, and the string-table names of the lists.
+        // The label each field follows in the script, or the field's string-table name.
         std::map<int, QString> expected;
         const res::Dialog dialog = LoadDialogTemplate(IDD_SCAN_DIALOG);
         for (std::size_t i = 1; i < dialog.items.size(); ++i) {
             if (dialog.items[i - 1].id == -1 && dialog.items[i].id != -1)
                 expected[dialog.items[i].id] = AccessibleNameOf(QString::fromStdString(dialog.items[i - 1].text));
         }
-        expected[IDC_LAT_DIR] = LoadResourceString(IDS_LAT_DIR_NAME);
-        expected[IDC_LON_DIR] = LoadResourceString(IDS_LON_DIR_NAME);
+        for (const auto& [control, string] : kFieldNameStrings)
+            expected[control] = LoadResourceString(string);
 
+        std::set<QString> distinct;
         int fields = 0;
         for (const int id : kScanFieldOrder) {
             const QWidget* control = form.findChild<QWidget*>(QString::fromLatin1(ControlIdName(id).data()));
@@ -73,13 +75,18 @@ private Q_SLOTS:
             QCOMPARE(it->second.second, list ? QAccessible::ComboBox : QAccessible::EditableText);
             QCOMPARE(it->second.first, expected.at(id));
             QVERIFY2(!it->second.first.isEmpty(), qPrintable(control->objectName()));
+            distinct.insert(it->second.first);
             ++fields;
         }
         QCOMPARE(fields, 13);
+        // A screen reader must tell every field from every other, latitude from longitude.
+        QCOMPARE(distinct.size(), std::size_t{13});
         // Spot checks against the labels as the user reads them.
         QCOMPARE(children.at(QStringLiteral("IDC_MILES_EAST")).first, QStringLiteral("Miles East"));
         QCOMPARE(children.at(QStringLiteral("IDC_RESOLUTION")).first, QStringLiteral("Resolution (1/10 miles)"));
         QCOMPARE(children.at(QStringLiteral("IDC_LAT_DIR")).first, QStringLiteral("NW Latitude hemisphere"));
+        QCOMPARE(children.at(QStringLiteral("IDC_LAT_MIN")).first, QStringLiteral("NW Latitude Min"));
+        QCOMPARE(children.at(QStringLiteral("IDC_LON_SEC")).first, QStringLiteral("NW Longitude Sec"));
 
         const std::pair<const char*, const char*> buttons[] = {{"IDOK", "Start"}, {"IDCANCEL", "Quit"}, {"IDC_PAUSE", "Pause"}};
         for (const auto& [name, text] : buttons) {

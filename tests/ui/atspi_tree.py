@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Reads the running program's accessibility tree from outside, as a screen reader does,
-through AT-SPI, and checks what each control announces: its name and its role.
+through AT-SPI, and checks what each control announces: its name, its own among the
+fields, and its role.
 usage: atspi_tree.py PID"""
 import sys
 import time
@@ -10,12 +11,12 @@ import pyatspi
 EXPECTED = [
     # (role, name), in tab order
     ("text", "NW Latitude Deg"),
-    ("text", "Min"),
-    ("text", "Sec"),
+    ("text", "NW Latitude Min"),
+    ("text", "NW Latitude Sec"),
     ("combo box", "NW Latitude hemisphere"),
     ("text", "NW Longitude Deg"),
-    ("text", "Min"),
-    ("text", "Sec"),
+    ("text", "NW Longitude Min"),
+    ("text", "NW Longitude Sec"),
     ("combo box", "NW Longitude hemisphere"),
     ("text", "Miles East"),
     ("text", "Miles South"),
@@ -72,6 +73,10 @@ def main():
         print("  but should announce")
         for item in EXPECTED:
             print("   ", item)
+        return 1
+    names = [name for role, name in found if role != "push button"]
+    if len(set(names)) != 13:
+        print("FAIL: %d distinct names among the 13 fields: %s" % (len(set(names)), names))
         return 1
     print("accessibility tree: %d controls, each with its name and role" % len(found))
     return 0

@@ -18,17 +18,17 @@ namespace {
 
 struct Named {
     int id;
-    const wchar_t* name; // what a screen reader announces
+    const wchar_t* name; // what a screen reader announces; no two fields alike
 };
 
 const Named kNames[] = {
     {IDC_LAT_DEG, L"NW Latitude Deg:"},
-    {IDC_LAT_MIN, L"Min:"},
-    {IDC_LAT_SEC, L"Sec:"},
+    {IDC_LAT_MIN, L"NW Latitude Min"},
+    {IDC_LAT_SEC, L"NW Latitude Sec"},
     {IDC_LAT_DIR, L"NW Latitude hemisphere"},
     {IDC_LON_DEG, L"NW Longitude Deg:"},
-    {IDC_LON_MIN, L"Min:"},
-    {IDC_LON_SEC, L"Sec:"},
+    {IDC_LON_MIN, L"NW Longitude Min"},
+    {IDC_LON_SEC, L"NW Longitude Sec"},
     {IDC_LON_DIR, L"NW Longitude hemisphere"},
     {IDC_MILES_EAST, L"Miles East"},
     {IDC_MILES_SOUTH, L"Miles South:"},

@@ -1,5 +1,6 @@
 #include "ScanApp.h"
 
+#include "DesktopSession.h"
 #include "ScanDlg.h"
 #include "SingleInstance.h"
 
@@ -10,15 +11,12 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
-#include <xcb/xcb.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #include <fcntl.h>
@@ -27,34 +25,6 @@
 
 namespace vantrell::qt {
 namespace {
-
-xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
-{
-    const auto cookie = xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
-}
-
-// The form has no caption, but Qt's X11 windows never go untitled: an empty title turns
-// into the application's name. Write the empty title past it.
-void ClearX11Title(QWidget& window)
-{
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection())
-        return;
-    xcb_connection_t* connection = x11->connection();
-    const auto id = static_cast<xcb_window_t>(window.winId());
-    const xcb_atom_t utf8 = Atom(connection, "UTF8_STRING");
-    for (const char* property : {"_NET_WM_NAME", "_NET_WM_ICON_NAME"}) {
-        const xcb_atom_t atom = Atom(connection, property);
-        if (atom != XCB_ATOM_NONE && utf8 != XCB_ATOM_NONE)
-            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom, utf8, 8, 0, "");
-    }
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, "");
-    xcb_flush(connection);
-}
 
 // SIGTERM, SIGHUP and SIGINT end the program the way Quit does: the handler only writes
 // the signal's number into a pipe, and the event loop, reading it, leaves every dialog.
@@ -93,17 +63,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
-// A platform chosen by hand (offscreen, say) needs no display.
-bool HasDesktopSession()
-{
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 int CScanApp::Run(int argc, char** argv)
@@ -132,7 +91,9 @@ int CScanApp::Run(int argc, char** argv)
     // whole, so every exit stops the writer first.
     std::atexit([] { EndScanning(); });
 
+    std::optional<CPlatformStartGuard> platformStart(std::in_place);
     QApplication app(argc, argv);
+    platformStart.reset();
     const CQuitOnSignals quitOnSignals;
     QApplication::setApplicationName(QStringLiteral("vantrell"));
     QApplication::setApplicationVersion(QStringLiteral("1.1"));
@@ -141,7 +102,7 @@ int CScanApp::Run(int argc, char** argv)
     {
         CScanDlg form;
         form.show();
-        ClearX11Title(form);
+        ClearWindowSystemTitle(form);
         form.exec();
     }
     // The worker is abandoned, not joined; it only has to stop touching the file.

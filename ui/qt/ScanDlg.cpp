@@ -31,9 +31,8 @@ CScanDlg::CScanDlg(QWidget* parent)
     // The lists' words come with the template, as its initialisation data.
     m_controls = BuildDialog(*this, LoadDialogTemplate(IDD_SCAN_DIALOG), LoadDialogInit(IDD_SCAN_DIALOG));
     setWindowTitle(QString()); // the form has no caption
-    // The lists have no label before them; their names come from the string table.
-    m_controls.value(IDC_LAT_DIR)->setAccessibleName(LoadResourceString(IDS_LAT_DIR_NAME));
-    m_controls.value(IDC_LON_DIR)->setAccessibleName(LoadResourceString(IDS_LON_DIR_NAME));
+    for (const auto& [control, string] : kFieldNameStrings)
+        m_controls.value(control)->setAccessibleName(LoadResourceString(string));
     setWindowIcon(m_hIcon);
 
     connect(qobject_cast<QAbstractButton*>(m_controls.value(IDOK)), &QAbstractButton::clicked, this,

@@ -4,7 +4,6 @@
 #include "ResourceReader.h"
 
 #include <span>
-#include <utility>
 
 namespace vantrell::win32 {
 namespace {
@@ -59,16 +58,15 @@ void AppendAboutCommand(const CScanDlg& dlg)
 }
 
 // Assistive technology names each field after the static text right before it in the
-// template. The two lists have none, so their names come from the string table, set
-// through the accessibility framework's annotation service.
-constexpr std::pair<int, int> kListNames[] = {{IDC_LAT_DIR, IDS_LAT_DIR_NAME}, {IDC_LON_DIR, IDS_LON_DIR_NAME}};
-
-void NameTheLists(CScanDlg& dlg)
+// template. Where that text names no field of its own (the lists have none, the minutes
+// and seconds only "Min:" and "Sec:"), the name comes from the string table, set through
+// the accessibility framework's annotation service, which takes precedence over the label.
+void NameFields(CScanDlg& dlg)
 {
     if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
                                 reinterpret_cast<void**>(&dlg.m_pAccProps))))
         return;
-    for (const auto& [control, string] : kListNames) {
+    for (const auto& [control, string] : kFieldNameStrings) {
         wchar_t name[128];
         if (LoadStringW(dlg.m_hInstance, static_cast<UINT>(string), name, 128) > 0)
             dlg.m_pAccProps->SetHwndPropStr(GetDlgItem(dlg.m_hWnd, control), static_cast<DWORD>(OBJID_CLIENT),
@@ -80,7 +78,7 @@ void OnDestroy(CScanDlg& dlg)
 {
     if (!dlg.m_pAccProps)
         return;
-    for (const auto& [control, string] : kListNames)
+    for (const auto& [control, string] : kFieldNameStrings)
         dlg.m_pAccProps->ClearHwndProps(GetDlgItem(dlg.m_hWnd, control), static_cast<DWORD>(OBJID_CLIENT),
                                         CHILDID_SELF, &PROPID_ACC_NAME, 1);
     dlg.m_pAccProps->Release();
@@ -92,7 +90,7 @@ BOOL OnInitDialog(HWND hDlg, CScanDlg* dlg)
     SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(dlg));
     dlg->m_hWnd = hDlg;
     ApplyDialogInit(*dlg);
-    NameTheLists(*dlg);
+    NameFields(*dlg);
     AppendAboutCommand(*dlg);
     SendMessageA(hDlg, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(dlg->m_hIcon));
     SendMessageA(hDlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dlg->m_hSmallIcon));

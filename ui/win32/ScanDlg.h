@@ -23,8 +23,8 @@ public:
     HWND m_hWnd = nullptr; // set in WM_INITDIALOG
     HICON m_hIcon;         // SM_CXICON: the big window icon, drawn when minimised
     HICON m_hSmallIcon;    // SM_CXSMICON: title bar and taskbar
-    // Names the two lists for assistive technology; null where COM or the service is
-    // missing. Released when the form is destroyed.
+    // Names the fields their labels cannot name for assistive technology; null where COM
+    // or the service is missing. Released when the form is destroyed.
     IAccPropServices* m_pAccProps = nullptr;
 
 protected:
