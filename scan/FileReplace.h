@@ -42,7 +42,8 @@ private:
 };
 
 // Deletes this user's temporaries of fileName in the working directory whose process no
-// longer runs: what a killed writer leaves behind. Files of other users, of running
+// longer runs: what a killed writer leaves behind. Where fileName is a link (POSIX), the
+// same goes for the temporaries of the file it leads to, in that file's folder. Files of other users, of running
 // processes, links and anything not matching the pattern stay. Returns how many went.
 // fileName is a bare name. On Windows, whose owner the file is is not checked: a file
 // that another user's dead copy left is removed where this user may remove it.

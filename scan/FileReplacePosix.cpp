@@ -146,9 +146,11 @@ bool CFileReplacer::Replace(const char* data, std::size_t size) noexcept
     return false;
 }
 
-std::size_t RemoveStaleTemporaries(std::string_view fileName)
+namespace {
+
+std::size_t RemoveStaleIn(const char* folderPath, std::string_view fileName)
 {
-    DIR* folder = ::opendir(".");
+    DIR* folder = ::opendir(folderPath);
     if (!folder)
         return 0;
     const unsigned long self = static_cast<unsigned long>(::getpid());
@@ -168,6 +170,24 @@ std::size_t RemoveStaleTemporaries(std::string_view fileName)
     }
     ::closedir(folder);
     return removed;
+}
+
+} // namespace
+
+std::size_t RemoveStaleTemporaries(std::string_view fileName)
+{
+    std::size_t removed = RemoveStaleIn(".", fileName);
+    // Through a link the temporaries lie beside the file it leads to, named after it.
+    char target[PATH_MAX];
+    struct stat info {};
+    bool exists = false;
+    if (!ResolveTarget(std::string(fileName), target, info, exists) || fileName == target)
+        return removed;
+    char* slash = std::strrchr(target, '/');
+    if (!slash)
+        return removed + RemoveStaleIn(".", target);
+    *slash = '\0';
+    return removed + RemoveStaleIn(slash == target ? "/" : target, slash + 1);
 }
 
 } // namespace vantrell
