@@ -116,9 +116,12 @@ int CScanApp::Run(int argc, char** argv)
         return std::fflush(stdout) == 0 ? plan->status : 1;
     }
     // Before anything touches the display: a second copy leaves no trace.
-    static const CSingleInstanceGuard guard;
+    static CSingleInstanceGuard guard;
     if (guard.AnotherCopyRuns())
         return 0;
+    // The rule must not keep the user from working.
+    if (!guard.Problem().empty())
+        std::fprintf(stderr, "vantrell: runs without the single-copy lock: %s\n", guard.Problem().c_str());
     // Without a display Qt would abort with a page about platform plugins.
     if (!HasDesktopSession()) {
         std::fputs("vantrell: needs a desktop session to show its window (neither DISPLAY nor "
