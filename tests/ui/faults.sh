@@ -9,11 +9,13 @@
 #   - the program still answers: Escape ends it with status 0, and no temporary is left.
 # Cases: a read-only folder, a folder named Vantrell.kml, Vantrell.kml as a link, a
 # reader holding the file, a full disk, a folder whose rename will not replace a file
-# (FUSE), the working folder removed, and the program killed outright at random moments
-# (the next start clears what it left).
+# (FUSE), the working folder removed, Quit while the kernel holds a write (a frozen
+# filesystem), and the program killed outright at random moments (the next start clears
+# what it left).
 # As root the script runs in a mount namespace of its own, where a small tmpfs gives a
-# full disk and a read-only remount a read-only folder; without root the full disk is
-# skipped and chmod makes the folder read-only. The FUSE case needs NO_REPLACE_FS (tests/ui/no_replace_fs.cpp) and
+# full disk, a read-only remount a read-only folder and a loop-mounted image a frozen one;
+# without root the full disk and the frozen folder are skipped and chmod makes the folder
+# read-only. The FUSE case needs NO_REPLACE_FS (tests/ui/no_replace_fs.cpp) and
 # /dev/fuse. Run it inside xvfb-run.
 # usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS [NO_REPLACE_FS]]
 #        (VANTRELL_FAULTS_KEEP=1 keeps the logs)
@@ -30,7 +32,10 @@ work=$(mktemp -d)
 pid=""
 watcher=""
 others=""
+frozen=""
 cleanup() {
+    # A frozen folder holds its writers until thawed, however they are killed.
+    [ -z "$frozen" ] || fsfreeze -u "$frozen" 2>/dev/null || true
     # Never "kill 0", which would end this script's whole process group.
     for running in $pid $watcher $others; do kill -9 "$running" 2>/dev/null || true; done
     cd /
@@ -294,6 +299,51 @@ case_no_replace() {
     umount "$work/no-replace"
 }
 
+# Quit while a write is held in the kernel: the window goes and the single-copy lock
+# with it, so a new copy starts at once; the old one ends as soon as the write returns.
+case_frozen() {
+    if [ -z "$namespace" ] || ! command -v fsfreeze > /dev/null || ! command -v mkfs.ext4 > /dev/null; then
+        echo "frozen folder: skipped, a loop mount needs root and a mount namespace"
+        return
+    fi
+    truncate -s 8M "$work/frozen.img"
+    mkfs.ext4 -q -F "$work/frozen.img"
+    mkdir "$work/frozen" "$work/after-frozen"
+    if ! mount -o loop "$work/frozen.img" "$work/frozen" 2>/dev/null; then
+        echo "frozen folder: skipped, no loop device"
+        return
+    fi
+    begin_case "frozen folder" "$work/frozen" Vantrell.kml
+    wait_for_point_after 3000000 0 > /dev/null || fail "$what: no first point"
+    fsfreeze -f "$work/frozen"
+    frozen=$work/frozen
+    sleep 0.5 # the next write is held
+    xdotool windowfocus --sync "$window" key Escape
+    for _ in $(seq 100); do xdotool search --onlyvisible --pid "$pid" > /dev/null || break; sleep 0.05; done
+    ! xdotool search --onlyvisible --pid "$pid" > /dev/null || fail "$what: the window stayed after Escape"
+    kill -0 "$pid" || fail "$what: the copy ended before its write returned"
+    cd "$work/after-frozen"
+    local next next_window
+    "$program" & next=$!
+    others+=" $next"
+    next_window=$(wait_for_window "$next") || fail "$what: no new copy could start while the old one waits"
+    xdotool windowfocus --sync "$next_window" key Escape
+    wait_for_exit "$next" 500 || fail "$what: the new copy did not quit"
+    cd "$work/frozen"
+    fsfreeze -u "$work/frozen"
+    frozen=""
+    wait_for_exit "$pid" 500 || fail "$what: still running 5 s after the thaw"
+    [ "$exit_status" -eq 0 ] || fail "$what: exit status $exit_status"
+    kill "$watcher" 2>/dev/null || true
+    wait "$watcher" 2>/dev/null || true
+    pid="" watcher=""
+    check_whole_document "$what"
+    [ -z "$(temporaries_in .)" ] || fail "$what: temporary left behind: $(temporaries_in .)"
+    cd "$work"
+    umount "$work/frozen"
+    echo "$what: the window closed at Escape and a new copy started while the write was held"
+}
+
 # A removed folder takes no new names, so nothing can be written again; the walk goes
 # on trying at its pace (seen through strace when present) and Quit still works.
 case_folder_removed() {
@@ -384,5 +434,6 @@ case_reader_holds_the_file
 case_full_disk
 case_no_replace
 case_folder_removed
+case_frozen
 case_killed
 echo "faults: every case kept the file whole and the walk at its pace"

@@ -132,8 +132,12 @@ int CScanApp::Run(int argc, char** argv)
     // What a killed copy left in this folder; only one copy runs, so none is ours.
     RemoveStaleTemporaries(kLookAtFileName);
     // Qt ends the process itself when the display goes away: the file must still be left
-    // whole, so every exit stops the writer first.
-    std::atexit([] { EndScanning(); });
+    // whole, so every exit stops the writer first. A write the kernel holds (a frozen
+    // filesystem) can keep that waiting: the next copy may start meanwhile.
+    std::atexit([] {
+        guard.Release();
+        EndScanning();
+    });
 
     QApplication app(argc, argv);
     const CQuitOnSignals quitOnSignals;
@@ -148,6 +152,7 @@ int CScanApp::Run(int argc, char** argv)
         form.exec();
     }
     // The worker is abandoned, not joined; it only has to stop touching the file.
+    guard.Release();
     EndScanning();
     return 0;
 }
