@@ -14,11 +14,9 @@
 # what it left).
 # As root the script runs in a mount namespace of its own, where a small tmpfs gives a
 # full disk, a read-only remount a read-only folder and a loop-mounted image a frozen one;
-# without root the full disk and the frozen folder are skipped and chmod makes the folder
-# read-only. The FUSE case needs NO_REPLACE_FS (tests/ui/no_replace_fs.cpp) and
-# /dev/fuse. Run it inside xvfb-run.
-# usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS [NO_REPLACE_FS]]
-#        (VANTRELL_FAULTS_KEEP=1 keeps the logs)
+# without root those two are skipped and chmod makes the folder read-only. The FUSE case
+# needs NO_REPLACE_FS (tests/ui/no_replace_fs.cpp). Run it inside xvfb-run.
+# usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS [NO_REPLACE_FS]]   (VANTRELL_FAULTS_KEEP=1 keeps the logs)
 set -euo pipefail
 if [ "$(id -u)" -eq 0 ] && [ -z "${VANTRELL_FAULTS_NAMESPACE:-}" ] && unshare -m true 2>/dev/null; then
     VANTRELL_FAULTS_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
@@ -170,9 +168,10 @@ check_writes_again() {
     check_pace "$second"
 }
 
-# Escape ends the program with status 0; the watcher saw only whole documents.
+# Escape (unless already pressed: window "") ends the program with status 0; the
+# watcher saw only whole documents.
 end_case() {
-    xdotool windowfocus --sync "$window" key Escape
+    [ -z "$window" ] || xdotool windowfocus --sync "$window" key Escape
     wait_for_exit "$pid" 500 || fail "$what: still running 5 s after Escape"
     [ "$exit_status" -eq 0 ] || fail "$what: exit status $exit_status"
     kill "$watcher" 2>/dev/null || true
@@ -280,37 +279,23 @@ case_full_disk() {
 # Where rename will not replace a file (some network and FAT folders), every point still
 # comes: the old file steps aside first, so a reader may find none, never part of one.
 case_no_replace() {
-    if [ -z "$no_replace_fs" ] || [ ! -c /dev/fuse ]; then
-        echo "rename that will not replace: skipped, no FUSE"
-        return
-    fi
     mkdir "$work/backing" "$work/no-replace"
-    "$no_replace_fs" "$work/backing" "$work/no-replace" & others+=" $!"
+    [ -z "$no_replace_fs" ] || [ ! -c /dev/fuse ] || { "$no_replace_fs" "$work/backing" "$work/no-replace" & others+=" $!"; }
     for _ in $(seq 100); do mountpoint -q "$work/no-replace" && break; sleep 0.05; done
-    if ! mountpoint -q "$work/no-replace"; then
-        echo "rename that will not replace: skipped, the FUSE folder could not be mounted"
-        return
-    fi
+    mountpoint -q "$work/no-replace" || { echo "rename that will not replace: skipped, no FUSE"; return; }
     begin_case "rename that will not replace" "$work/no-replace" Vantrell.kml
     check_writes_again 0
-    sleep "$hold"
-    check_writes_again "$(last_entry | cut -d' ' -f2)"
     end_case .
     umount "$work/no-replace"
 }
 
-# Quit while a write is held in the kernel: the window goes and the single-copy lock
-# with it, so a new copy starts at once; the old one ends as soon as the write returns.
+# Quit while the kernel holds a write (a frozen folder): the window goes, and the lock
+# with it, so a new copy starts at once; the old one ends once the write returns.
 case_frozen() {
-    if [ -z "$namespace" ] || ! command -v fsfreeze > /dev/null || ! command -v mkfs.ext4 > /dev/null; then
-        echo "frozen folder: skipped, a loop mount needs root and a mount namespace"
-        return
-    fi
-    truncate -s 8M "$work/frozen.img"
-    mkfs.ext4 -q -F "$work/frozen.img"
     mkdir "$work/frozen" "$work/after-frozen"
-    if ! mount -o loop "$work/frozen.img" "$work/frozen" 2>/dev/null; then
-        echo "frozen folder: skipped, no loop device"
+    if [ -z "$namespace" ] || ! { truncate -s 8M "$work/frozen.img" && mkfs.ext4 -q "$work/frozen.img" &&
+                                   mount -o loop "$work/frozen.img" "$work/frozen"; } 2>/dev/null; then
+        echo "frozen folder: skipped, a loop mount needs root and a mount namespace"
         return
     fi
     begin_case "frozen folder" "$work/frozen" Vantrell.kml
@@ -319,29 +304,20 @@ case_frozen() {
     frozen=$work/frozen
     sleep 0.5 # the next write is held
     xdotool windowfocus --sync "$window" key Escape
-    for _ in $(seq 100); do xdotool search --onlyvisible --pid "$pid" > /dev/null || break; sleep 0.05; done
-    ! xdotool search --onlyvisible --pid "$pid" > /dev/null || fail "$what: the window stayed after Escape"
-    kill -0 "$pid" || fail "$what: the copy ended before its write returned"
+    window=""
     cd "$work/after-frozen"
-    local next next_window
+    local next
     "$program" & next=$!
     others+=" $next"
-    next_window=$(wait_for_window "$next") || fail "$what: no new copy could start while the old one waits"
-    xdotool windowfocus --sync "$next_window" key Escape
+    window=$(wait_for_window "$next") || fail "$what: no new copy could start while the old one waits"
+    xdotool windowfocus --sync "$window" key Escape
     wait_for_exit "$next" 500 || fail "$what: the new copy did not quit"
-    cd "$work/frozen"
+    kill -0 "$pid" || fail "$what: the copy ended while its write was held"
     fsfreeze -u "$work/frozen"
-    frozen=""
-    wait_for_exit "$pid" 500 || fail "$what: still running 5 s after the thaw"
-    [ "$exit_status" -eq 0 ] || fail "$what: exit status $exit_status"
-    kill "$watcher" 2>/dev/null || true
-    wait "$watcher" 2>/dev/null || true
-    pid="" watcher=""
-    check_whole_document "$what"
-    [ -z "$(temporaries_in .)" ] || fail "$what: temporary left behind: $(temporaries_in .)"
-    cd "$work"
+    frozen="" window=""
+    cd "$work/frozen"
+    end_case .
     umount "$work/frozen"
-    echo "$what: the window closed at Escape and a new copy started while the write was held"
 }
 
 # A removed folder takes no new names, so nothing can be written again; the walk goes
