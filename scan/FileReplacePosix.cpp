@@ -96,6 +96,26 @@ bool ResolveTarget(const std::string& path, char* out, struct stat& info, bool& 
     return false; // a loop of links
 }
 
+// For folders that will not rename over an existing name (some network, FAT and FUSE
+// ones answer EEXIST): the old file steps aside under a temporary's name first, so that
+// a failure can put it back and a killed writer's leftover is cleared at the next start.
+// A reader may find no file for that moment, never part of one.
+bool ReplaceBySteppingAside(const char* temp, const char* target) noexcept
+{
+    char aside[PATH_MAX];
+    const TemporarySuffix suffix = MakeTemporarySuffix(static_cast<unsigned long>(::getpid()), RandomBits());
+    std::size_t length = 0;
+    if (!Append(aside, length, target) || !Append(aside, length, {suffix.text, suffix.size}) ||
+        std::rename(target, aside) != 0)
+        return false;
+    if (std::rename(temp, target) == 0) {
+        ::unlink(aside);
+        return true;
+    }
+    std::rename(aside, target);
+    return false;
+}
+
 } // namespace
 
 CFileReplacer::CFileReplacer(std::string_view fileName) : m_target(fileName), m_createMask(ReadUmask())
@@ -142,13 +162,17 @@ bool CFileReplacer::Replace(const char* data, std::size_t size) noexcept
     ok = ::close(fd) == 0 && ok; // a full disk can surface only at close
     if (ok && std::rename(temp, target) == 0)
         return true;
+    if (ok && errno == EEXIST && exists && S_ISREG(info.st_mode) && ReplaceBySteppingAside(temp, target))
+        return true;
     ::unlink(temp);
     return false;
 }
 
-std::size_t RemoveStaleTemporaries(std::string_view fileName)
+namespace {
+
+std::size_t RemoveStaleIn(const char* folderPath, std::string_view fileName)
 {
-    DIR* folder = ::opendir(".");
+    DIR* folder = ::opendir(folderPath);
     if (!folder)
         return 0;
     const unsigned long self = static_cast<unsigned long>(::getpid());
@@ -168,6 +192,24 @@ std::size_t RemoveStaleTemporaries(std::string_view fileName)
     }
     ::closedir(folder);
     return removed;
+}
+
+} // namespace
+
+std::size_t RemoveStaleTemporaries(std::string_view fileName)
+{
+    std::size_t removed = RemoveStaleIn(".", fileName);
+    // Through a link the temporaries lie beside the file it leads to, named after it.
+    char target[PATH_MAX];
+    struct stat info {};
+    bool exists = false;
+    if (!ResolveTarget(std::string(fileName), target, info, exists) || fileName == target)
+        return removed;
+    char* slash = std::strrchr(target, '/');
+    if (!slash)
+        return removed + RemoveStaleIn(".", target);
+    *slash = '\0';
+    return removed + RemoveStaleIn(slash == target ? "/" : target, slash + 1);
 }
 
 } // namespace vantrell

@@ -35,8 +35,9 @@ if [ "$level" = test ]; then
         g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
         # A KML reader that is not ours; the Debian package, its checks, and the zip
         libkml-dev debhelper dpkg-dev lintian desktop-file-utils zip unzip
-        # The fault tests watch a program's writes it cannot make
-        strace
+        # The fault tests watch a program's writes it cannot make, and mount a folder
+        # whose rename will not replace a file
+        strace fuse3 libfuse3-dev
         # make fuzz: clang with libFuzzer and the sanitizers
         clang libclang-rt-14-dev
     )

@@ -387,10 +387,12 @@ TEST_F(LookAtFileTest, StaleTemporariesOfDeadWritersAreRemoved)
     const std::string self = std::to_string(::getpid());
     struct Entry {
         std::string name;
-        char kind; // 'f' file, 'l' link, 'd' directory, 'o' a file of another user
+        char kind; // 'f' file, 'l' link, 'd' directory, 'o' a file of another user,
+                   // 't' a link to the target in away/, where its temporaries lie
         bool removed;
     };
     const Entry entries[] = {
+        {"away", 'd', false},
         {"Vantrell.kml." + dead + "-0123456789abcdef.tmp", 'f', true},
         {"Vantrell.kml." + dead + "-0.tmp", 'f', true}, // an older version's numbering
         {"Vantrell.kml." + live + "-0123456789abcdef.tmp", 'f', false},
@@ -402,12 +404,18 @@ TEST_F(LookAtFileTest, StaleTemporariesOfDeadWritersAreRemoved)
         {"Vantrell.kml." + dead + ".tmp", 'f', false},
         {"Vantrell.kml." + dead + "-xyz.tmp", 'f', false},
         {"Other.kml." + dead + "-0123456789abcdef.tmp", 'f', false},
-        {"Vantrell.kml", 'f', false},
+        {"Vantrell.kml", 't', false},
+        {"away/target.kml", 'f', false},
+        {"away/target.kml." + dead + "-0123456789abcdef.tmp", 'f', true},
+        {"away/target.kml." + live + "-0123456789abcdef.tmp", 'f', false},
+        {"away/target.kml." + dead + "-00000000000000ff.tmp", 'l', false},
+        {"away/target.kml." + dead + "-00000000000000fd.tmp", 'o', false},
+        {"away/Vantrell.kml." + dead + "-0123456789abcdef.tmp", 'f', false},
     };
     for (const Entry& e : entries) {
         const std::string path = Path(e.name.c_str());
-        if (e.kind == 'l')
-            ASSERT_EQ(::symlink("Vantrell.kml", path.c_str()), 0);
+        if (e.kind == 'l' || e.kind == 't')
+            ASSERT_EQ(::symlink(e.kind == 'l' ? "Vantrell.kml" : "away/target.kml", path.c_str()), 0);
         else if (e.kind == 'd')
             ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
         else

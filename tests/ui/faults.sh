@@ -8,12 +8,15 @@
 #   - once the way is clear a new point is written;
 #   - the program still answers: Escape ends it with status 0, and no temporary is left.
 # Cases: a read-only folder, a folder named Vantrell.kml, Vantrell.kml as a link, a
-# reader holding the file, a full disk, the working folder removed, and the program
-# killed outright at random moments (the next start clears what it left).
+# reader holding the file, a full disk, a folder whose rename will not replace a file
+# (FUSE), the working folder removed, Quit while the kernel holds a write (a frozen
+# filesystem), and the program killed outright at random moments (the next start clears
+# what it left).
 # As root the script runs in a mount namespace of its own, where a small tmpfs gives a
-# full disk and a read-only remount a read-only folder; without root the full disk is
-# skipped and chmod makes the folder read-only. Run it inside xvfb-run.
-# usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS]   (VANTRELL_FAULTS_KEEP=1 keeps the logs)
+# full disk, a read-only remount a read-only folder and a loop-mounted image a frozen one;
+# without root those two are skipped and chmod makes the folder read-only. The FUSE case
+# needs NO_REPLACE_FS (tests/ui/no_replace_fs.cpp). Run it inside xvfb-run.
+# usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS [NO_REPLACE_FS]]   (VANTRELL_FAULTS_KEEP=1 keeps the logs)
 set -euo pipefail
 if [ "$(id -u)" -eq 0 ] && [ -z "${VANTRELL_FAULTS_NAMESPACE:-}" ] && unshare -m true 2>/dev/null; then
     VANTRELL_FAULTS_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
@@ -21,13 +24,18 @@ fi
 program=$(realpath "$1")
 walkdump=$(realpath "$2")
 kill_rounds=${3:-4}
+no_replace_fs=${4:+$(realpath "$4")}
 hold=1.5 # seconds each obstacle stays
 work=$(mktemp -d)
 pid=""
 watcher=""
+others=""
+frozen=""
 cleanup() {
+    # A frozen folder holds its writers until thawed, however they are killed.
+    [ -z "$frozen" ] || fsfreeze -u "$frozen" 2>/dev/null || true
     # Never "kill 0", which would end this script's whole process group.
-    for running in $pid $watcher; do kill -9 "$running" 2>/dev/null || true; done
+    for running in $pid $watcher $others; do kill -9 "$running" 2>/dev/null || true; done
     cd /
     for mounted in "$work"/*; do mountpoint -q "$mounted" 2>/dev/null && umount -l "$mounted"; done
     [ -n "${VANTRELL_FAULTS_KEEP:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
@@ -52,11 +60,15 @@ done < <("$walkdump" 5000 "${request[@]:0:10}" 1 1000 1)
 now_us() { local t=$EPOCHREALTIME; echo $((10#${t/./})); }
 
 # Reads $1 every 5 ms and logs "MICROSECONDS PLACE" to $2 whenever the document changes;
-# "BAD ..." for a read that is not a whole document of the walk.
+# "BAD ..." for a read that is not a whole document of the walk. Once it has seen a
+# document, counts the reads and those that found no file, into $2.reads when ended.
 watch_file() {
-    local file=$1 log=$2 text last="" latitude longitude tick
+    local file=$1 log=$2 text last="" latitude longitude tick reads=0 missing=0
     exec {tick}<> <(:)
+    trap 'echo "$reads $missing" > "$log.reads"; exit 0' TERM
     while :; do
+        [ -z "$last" ] || reads=$((reads + 1))
+        [ -z "$last" ] || [ -e "$file" ] || missing=$((missing + 1))
         # Fails only when the file cannot be opened; an empty file reads as "". A folder
         # in the file's place is no document to read.
         text=""
@@ -156,9 +168,10 @@ check_writes_again() {
     check_pace "$second"
 }
 
-# Escape ends the program with status 0; the watcher saw only whole documents.
+# Escape (unless already pressed: window "") ends the program with status 0; the
+# watcher saw only whole documents.
 end_case() {
-    xdotool windowfocus --sync "$window" key Escape
+    [ -z "$window" ] || xdotool windowfocus --sync "$window" key Escape
     wait_for_exit "$pid" 500 || fail "$what: still running 5 s after Escape"
     [ "$exit_status" -eq 0 ] || fail "$what: exit status $exit_status"
     kill "$watcher" 2>/dev/null || true
@@ -169,10 +182,11 @@ end_case() {
     leftovers=$(temporaries_in "$1")
     [ -z "$leftovers" ] || fail "$what: temporary left behind: $leftovers"
     cd "$work"
-    local first last
+    local first last reads
     first=$(grep -v '^BAD' "$log" | head -n 1) last=$(last_entry)
+    reads=$(cat "$log.reads" 2>/dev/null || echo "? 0")
     echo "$what: $(grep -vc '^BAD' "$log") documents seen, all whole; points ${first#* } to ${last#* }" \
-         "by $(((${last%% *} - started_us) / 1000)) ms after Start"
+         "by $(((${last%% *} - started_us) / 1000)) ms after Start; ${reads#* } of ${reads% *} reads found no file"
 }
 
 # Makes folder $1 read-only ($2 = ro) or writable again (rw). A remount waits for the
@@ -260,6 +274,50 @@ case_full_disk() {
     rm filler
     check_writes_again "${entry#* }"
     end_case .
+}
+
+# Where rename will not replace a file (some network and FAT folders), every point still
+# comes: the old file steps aside first, so a reader may find none, never part of one.
+case_no_replace() {
+    mkdir "$work/backing" "$work/no-replace"
+    [ -z "$no_replace_fs" ] || [ ! -c /dev/fuse ] || { "$no_replace_fs" "$work/backing" "$work/no-replace" & others+=" $!"; }
+    for _ in $(seq 100); do mountpoint -q "$work/no-replace" && break; sleep 0.05; done
+    mountpoint -q "$work/no-replace" || { echo "rename that will not replace: skipped, no FUSE"; return; }
+    begin_case "rename that will not replace" "$work/no-replace" Vantrell.kml
+    check_writes_again 0
+    end_case .
+    umount "$work/no-replace"
+}
+
+# Quit while the kernel holds a write (a frozen folder): the window goes, and the lock
+# with it, so a new copy starts at once; the old one ends once the write returns.
+case_frozen() {
+    mkdir "$work/frozen" "$work/after-frozen"
+    if [ -z "$namespace" ] || ! { truncate -s 8M "$work/frozen.img" && mkfs.ext4 -q "$work/frozen.img" &&
+                                   mount -o loop "$work/frozen.img" "$work/frozen"; } 2>/dev/null; then
+        echo "frozen folder: skipped, a loop mount needs root and a mount namespace"
+        return
+    fi
+    begin_case "frozen folder" "$work/frozen" Vantrell.kml
+    wait_for_point_after 3000000 0 > /dev/null || fail "$what: no first point"
+    fsfreeze -f "$work/frozen"
+    frozen=$work/frozen
+    sleep 0.5 # the next write is held
+    xdotool windowfocus --sync "$window" key Escape
+    window=""
+    cd "$work/after-frozen"
+    local next
+    "$program" & next=$!
+    others+=" $next"
+    window=$(wait_for_window "$next") || fail "$what: no new copy could start while the old one waits"
+    xdotool windowfocus --sync "$window" key Escape
+    wait_for_exit "$next" 500 || fail "$what: the new copy did not quit"
+    kill -0 "$pid" || fail "$what: the copy ended while its write was held"
+    fsfreeze -u "$work/frozen"
+    frozen="" window=""
+    cd "$work/frozen"
+    end_case .
+    umount "$work/frozen"
 }
 
 # A removed folder takes no new names, so nothing can be written again; the walk goes
@@ -350,6 +408,8 @@ case_folder_named_like_the_file
 case_link
 case_reader_holds_the_file
 case_full_disk
+case_no_replace
 case_folder_removed
+case_frozen
 case_killed
 echo "faults: every case kept the file whole and the walk at its pace"

@@ -75,9 +75,12 @@ int CScanApp::Run(int argc, char** argv)
         return std::fflush(stdout) == 0 ? plan->status : 1;
     }
     // Before anything touches the display: a second copy leaves no trace.
-    static const CSingleInstanceGuard guard;
+    static CSingleInstanceGuard guard;
     if (guard.AnotherCopyRuns())
         return 0;
+    // The rule must not keep the user from working.
+    if (!guard.Problem().empty())
+        std::fprintf(stderr, "vantrell: runs without the single-copy lock: %s\n", guard.Problem().c_str());
     // Without a display Qt would abort with a page about platform plugins.
     if (!HasDesktopSession()) {
         std::fputs("vantrell: needs a desktop session to show its window (neither DISPLAY nor "
@@ -88,8 +91,12 @@ int CScanApp::Run(int argc, char** argv)
     // What a killed copy left in this folder; only one copy runs, so none is ours.
     RemoveStaleTemporaries(kLookAtFileName);
     // Qt ends the process itself when the display goes away: the file must still be left
-    // whole, so every exit stops the writer first.
-    std::atexit([] { EndScanning(); });
+    // whole, so every exit stops the writer first. A write the kernel holds (a frozen
+    // filesystem) can keep that waiting: the next copy may start meanwhile.
+    std::atexit([] {
+        guard.Release();
+        EndScanning();
+    });
 
     std::optional<CPlatformStartGuard> platformStart(std::in_place);
     QApplication app(argc, argv);
@@ -106,6 +113,7 @@ int CScanApp::Run(int argc, char** argv)
         form.exec();
     }
     // The worker is abandoned, not joined; it only has to stop touching the file.
+    guard.Release();
     EndScanning();
     return 0;
 }
