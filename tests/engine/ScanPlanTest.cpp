@@ -175,8 +175,8 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
         ASSERT_TRUE(out.has_value());
         EXPECT_EQ(out->status, 2) << line.size() - 1 << " values";
         EXPECT_EQ(out->out, "");
-        EXPECT_EQ(out->err, "usage: vantrell --plan LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD "
-                            "EAST SOUTH SPEED RANGE RESOLUTION\n");
+        EXPECT_EQ(out->err, "usage: vantrell --plan [--refresh SECONDS] [--preview FILE] LATDEG LATMIN LATSEC "
+                            "LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\n");
     }
 
     // Numbers as the form reads them (" 45x" is 45); speed 4 before range 1000.
@@ -187,7 +187,9 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
     EXPECT_EQ(worked->err, "");
     EXPECT_EQ(worked->out, "20 points per pass; at 1.00 s per point one pass takes 20 s.\n"
                            "4 rows of 4 points, each followed by one point a step south; a step is 0.25 miles.\n"
-                           "The time counts the pauses between points only, not the time the file writes take.\n");
+                           "The time counts the pauses between points only, not the time the file writes take.\n"
+                           "The viewer re-reads the file every 4 s but each point lasts 1 s: it will fly to about 1 "
+                           "point in 4. A Speed Factor of at least 20 shows it every point.\n");
 
     const std::optional<PlanOutput> line =
         Plan({"--plan", "", "", "", "", "", "", "", "", "0", "3", "0", "", "5"});
@@ -195,7 +197,9 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
     EXPECT_EQ(line->out, "6 points per pass; speed factor 0 pauses after no point, so a pass takes only as "
                          "long as its file writes.\n"
                          "Miles east 0: no rows, only points due south of the corner, a step of 0.5 miles "
-                         "apart.\n");
+                         "apart.\n"
+                         "Speed Factor 0 pauses after no point: the viewer, re-reading the file every 4 s, will see "
+                         "almost none of the points. A Speed Factor of at least 20 shows it every point.\n");
 
     // The form's empty form: no miles south. A request with nothing to walk is still a plan.
     const std::optional<PlanOutput> empty = Plan({"--plan", "", "", "", "", "", "", "", "", "", "", "", "", ""});
