@@ -235,7 +235,7 @@ std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& op
     const std::string every = "every " + Grouped(refresh) + " s";
     const std::string fix = " A Speed Factor of at least " + Grouped(enough) + " shows it every point.";
     if (speed == 0) {
-        warnings.push_back("Speed Factor 0 pauses after no point: the viewer, re-reading the file " + every +
+        warnings.push_back("Speed Factor 0: the viewer, re-reading the file " + every +
                            ", will see almost none of the points." + fix);
     } else if (speed < enough) {
         std::string text = "The viewer re-reads the file " + every + " but each point lasts " +

@@ -162,7 +162,7 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
          {"The viewer re-reads the file every 2 s but each point lasts 1 s: it will fly to about 1 point in 2. A "
           "Speed Factor of at least 12 shows it every point."}},
         {"no pause", {.speed = 0}, 4,
-         {"Speed Factor 0 pauses after no point: the viewer, re-reading the file every 4 s, will see almost none "
+         {"Speed Factor 0: the viewer, re-reading the file every 4 s, will see almost none "
           "of the points." + fix}},
         {"no latitude word", {.latDir = "", .speed = 20}, 4,
          {"No hemisphere is picked for latitude: the corner lies on the equator, whatever degrees were typed."}},
@@ -335,7 +335,7 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
                          "long as its file writes.\n"
                          "Miles east 0: no rows, only points due south of the corner, a step of 0.5 miles "
                          "apart.\n"
-                         "Speed Factor 0 pauses after no point: the viewer, re-reading the file every 4 s, will see "
+                         "Speed Factor 0: the viewer, re-reading the file every 4 s, will see "
                          "almost none of the points. A Speed Factor of at least 20 shows it every point.\n");
 
     // The form's empty form: no miles south. A request with nothing to walk is still a plan.
