@@ -88,9 +88,8 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
             output.err = error + "\n";
         } else {
             output.out += "Preview written to " + Quoted(*preview);
-            if (summary.rowsShown < summary.rows)
-                output.out += "; its path shows the first " + Grouped(summary.rowsShown) + " of " +
-                              Grouped(summary.rows) + " rows";
+            if (summary.shown < summary.total)
+                output.out += "; its path shows " + PreviewShows(summary);
             output.out += ".\n";
         }
     }

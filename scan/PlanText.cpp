@@ -92,6 +92,8 @@ bool Unshowable(char32_t c)
            (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
 }
 
+std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, const PlanOptions& options);
+
 std::string PassLine(std::uint64_t pass)
 {
     return "Pass " + Grouped(pass) + ": ";
@@ -222,10 +224,15 @@ std::vector<std::string> BrokenLimits(const CScanJob& job)
 
 std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& options)
 {
-    std::vector<std::string> warnings;
     const std::optional<PassShape> shape = CountPass(job);
-    if (!shape)
-        return warnings;
+    return shape ? Warnings(job, *shape, options) : std::vector<std::string>{};
+}
+
+namespace {
+
+std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
+{
+    std::vector<std::string> warnings;
 
     // A point must last the refresh and a second more for the viewer to fly there and
     // load it; the speed factor counts quarter seconds.
@@ -258,7 +265,7 @@ std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& op
         warnings.push_back("No hemisphere is picked for longitude: the corner lies on the prime meridian, "
                            "whatever degrees were typed.");
 
-    const OutsideCount outside = CountOutside(job, *shape);
+    const OutsideCount outside = CountOutside(job, shape);
     const auto lie = [](std::uint64_t n, bool exact) {
         return (exact ? "" : "about ") + Points(n) + (n == 1 ? " lies" : " lie");
     };
@@ -281,6 +288,8 @@ std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& op
     }
     return warnings;
 }
+
+} // namespace
 
 std::string PlanText(CScanJob& job, const PlanOptions& options)
 {
@@ -312,7 +321,7 @@ std::string PlanText(CScanJob& job, const PlanOptions& options)
     }
     if (speed != 0)
         text += "The time counts the pauses between points only, not the time the file writes take.\n";
-    for (const std::string& warning : PlanWarnings(job, options))
+    for (const std::string& warning : Warnings(job, *shape, options))
         text += warning + "\n";
     return text;
 }

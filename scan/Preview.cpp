@@ -83,6 +83,12 @@ bool NamesTheScansFile(std::string_view path)
 
 } // namespace
 
+std::string PreviewShows(const PreviewSummary& summary)
+{
+    return "the first " + Grouped(summary.shown) + " of " + Grouped(summary.total) +
+           (summary.rows ? " rows" : " moves south");
+}
+
 std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
 {
     const std::optional<PassShape> shape = CountPass(job);
@@ -127,10 +133,10 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
         low = {std::min(low.latitude, v.latitude), std::min(low.longitude, v.longitude)};
         high = {std::max(high.latitude, v.latitude), std::max(high.longitude, v.longitude)};
     }
-    const std::uint64_t rows = n > 0 ? shape->rowPairs * 2 : 0;
-    const std::uint64_t rowsShown = n > 0 ? pairs * 2 : 0;
+    // Two rows a pair, or two south moves.
+    const PreviewSummary shows{pairs * 2, shape->rowPairs * 2, n > 0};
     if (summary)
-        *summary = {rowsShown, rows};
+        *summary = shows;
 
     // The viewer's LookAt only: the path itself keeps the walk's figures, however far out.
     const auto clamped = [](double value, double limit) {
@@ -148,9 +154,8 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
         .Line("<Document>")
         .Line("<name>Vantrell preview</name>")
         .Text("<description>").Text(Grouped(shape->points)).Text(" points per pass");
-    if (rowsShown < rows)
-        doc.Text("; the path shows the first ").Text(Grouped(rowsShown)).Text(" of its ").Text(Grouped(rows))
-            .Text(" rows");
+    if (shows.shown < shows.total)
+        doc.Text("; the path shows ").Text(PreviewShows(shows));
     doc.Line(".</description>")
         .Line("<LookAt>")
         .Text("<longitude>").Degrees(centre.longitude).Line("</longitude>")

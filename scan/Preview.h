@@ -15,9 +15,13 @@ namespace vantrell {
 inline constexpr std::uint64_t kPreviewRowPairs = 1000;
 
 struct PreviewSummary {
-    std::uint64_t rowsShown = 0; // rows the path goes through
-    std::uint64_t rows = 0;      // rows of the whole pass
+    std::uint64_t shown = 0; // rows the path goes through; south moves for a pass without rows
+    std::uint64_t total = 0; // of the whole pass
+    bool rows = true;        // false: the pass has no rows, only south moves
 };
+
+// "the first 2,000 of 9,036,860 rows", for a preview that does not show the whole pass.
+std::string PreviewShows(const PreviewSummary& summary);
 
 // The document, lines ending as the LookAt file's do; empty when the request yields no
 // points. The path's coordinates are printed as the LookAt file prints points. At most
