@@ -64,7 +64,7 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
             const std::optional<int> seconds = RefreshSeconds(value);
             if (!seconds)
                 return usage(std::string(program) + ": " + option + " takes whole seconds from 1 to " +
-                             std::to_string(kMaxRefreshSeconds) + ", not " + Quoted(value) + "\n");
+                             Grouped(std::int64_t{kMaxRefreshSeconds}) + ", not " + Quoted(value) + "\n");
             options.refreshSeconds = *seconds;
             refreshGiven = true;
         } else {

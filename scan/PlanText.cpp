@@ -1,5 +1,6 @@
 #include "PlanText.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -236,7 +237,7 @@ std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, c
 
     // A point must last the refresh and a second more for the viewer to fly there and
     // load it; the speed factor counts quarter seconds.
-    const std::int64_t refresh = options.refreshSeconds;
+    const std::int64_t refresh = std::clamp(options.refreshSeconds, 1, kMaxRefreshSeconds);
     const std::int64_t speed = job.m_nSpeedFactor;
     const std::int64_t enough = (refresh + 1) * 4;
     const std::string every = "every " + Grouped(refresh) + " s";

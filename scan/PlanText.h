@@ -12,8 +12,8 @@
 namespace vantrell {
 
 struct PlanOptions {
-    // Seconds between the viewer's re-readings of the file: the network link file we
-    // ship says 4.
+    // Seconds between the viewer's re-readings of the file, 1 to kMaxRefreshSeconds
+    // (others are taken as the nearer end): the network link file we ship says 4.
     int refreshSeconds = 4;
 };
 inline constexpr int kMaxRefreshSeconds = 3600;

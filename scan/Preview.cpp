@@ -56,16 +56,20 @@ std::string Lower(std::string_view text)
 }
 
 // The last component of path, as the file system will see it: Windows also splits at
-// '\' and drops trailing dots and blanks.
+// '\', takes "C:name" as name on drive C, "name:stream" as a stream of name and drops
+// trailing dots and blanks.
 std::string_view FileName(std::string_view path)
 {
 #ifdef _WIN32
-    const std::size_t slash = path.find_last_of("/\\:");
+    const std::size_t slash = path.find_last_of("/\\");
 #else
     const std::size_t slash = path.rfind('/');
 #endif
     std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
 #ifdef _WIN32
+    if (slash == std::string_view::npos && name.size() >= 2 && name[1] == ':')
+        name.remove_prefix(2);
+    name = name.substr(0, name.find(':'));
     while (!name.empty() && (name.back() == '.' || name.back() == ' '))
         name.remove_suffix(1);
 #endif
