@@ -356,7 +356,7 @@ TEST(PlanDialogTemplate, ReadOnlyTextsLabelledAndTwoButtons)
     EXPECT_FALSE(d.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     EXPECT_EQ(d.caption, "Vantrell Plan");
     EXPECT_EQ(d.cx, 320);
-    EXPECT_EQ(d.cy, 178);
+    EXPECT_EQ(d.cy, 190);
     EXPECT_EQ(d.typeface, "MS Shell Dlg");
     EXPECT_EQ(d.pointSize, 8);
 
@@ -369,11 +369,12 @@ TEST(PlanDialogTemplate, ReadOnlyTextsLabelledAndTwoButtons)
     };
     const Row rows[] = {
         {-1, "Plan:", ControlKind::Text, false, false, false, false, {7, 7, 306, 8}},
-        {IDC_PLAN_TEXT, "", ControlKind::Edit, true, true, true, true, {7, 18, 306, 112}},
-        {-1, "Progress:", ControlKind::Text, false, false, false, false, {7, 139, 36, 8}},
-        {IDC_PLAN_PROGRESS, "", ControlKind::Edit, false, true, false, false, {45, 136, 268, 14}},
-        {IDC_PLAN_SAVE, "Save preview...", ControlKind::PushButton, false, false, false, false, {7, 155, 64, 16}},
-        {IDOK, "Close", ControlKind::DefPushButton, false, false, false, false, {263, 155, 50, 16}},
+        {IDC_PLAN_TEXT, "", ControlKind::Edit, true, true, true, true, {7, 18, 306, 104}},
+        {-1, "Progress:", ControlKind::Text, false, false, false, false, {7, 128, 306, 8}},
+        // Two lines: the pass and point, then "Paused" while the scan is.
+        {IDC_PLAN_PROGRESS, "", ControlKind::Edit, true, true, false, true, {7, 139, 306, 24}},
+        {IDC_PLAN_SAVE, "Save preview...", ControlKind::PushButton, false, false, false, false, {7, 167, 64, 16}},
+        {IDOK, "Close", ControlKind::DefPushButton, false, false, false, false, {263, 167, 50, 16}},
     };
     ASSERT_EQ(d.items.size(), std::size(rows));
     for (std::size_t i = 0; i < d.items.size(); ++i) {
