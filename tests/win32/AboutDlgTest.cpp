@@ -1,8 +1,10 @@
-// The system menu's About entry and the About box of the real program.
+// The system menu's About and Plan entries, the About box and the plan of the real program.
 
 #include "Driver.h"
 
 #include <gtest/gtest.h>
+
+#include <string_view>
 
 namespace vantrell::win32test {
 namespace {
@@ -30,18 +32,21 @@ protected:
     CProgram m_program;
 };
 
-TEST_F(AboutBoxTest, SystemMenuEndsWithASeparatorAndTheAboutEntry)
+TEST_F(AboutBoxTest, SystemMenuEndsWithASeparatorTheAboutEntryAndThePlan)
 {
     probe::Shared answer{};
     ASSERT_TRUE(m_program.Ask(probe::Request::SystemMenu, answer));
-    ASSERT_GE(answer.menuCount, 3);
-    const probe::MenuItem& separator = answer.menu[answer.menuCount - 2];
-    const probe::MenuItem& about = answer.menu[answer.menuCount - 1];
+    ASSERT_GE(answer.menuCount, 4);
+    const probe::MenuItem& separator = answer.menu[answer.menuCount - 3];
+    const probe::MenuItem& about = answer.menu[answer.menuCount - 2];
+    const probe::MenuItem& plan = answer.menu[answer.menuCount - 1];
     EXPECT_TRUE(separator.type & MFT_SEPARATOR);
     EXPECT_EQ(about.id, static_cast<UINT>(IDM_ABOUTBOX));
     EXPECT_STREQ(about.text, L"&About Vantrell...");
+    EXPECT_EQ(plan.id, static_cast<UINT>(IDM_PLANBOX));
+    EXPECT_STREQ(plan.text, L"&Plan this scan...");
     bool close = false;
-    for (int i = 0; i < answer.menuCount - 2; ++i)
+    for (int i = 0; i < answer.menuCount - 3; ++i)
         close = close || answer.menu[i].id == SC_CLOSE;
     EXPECT_TRUE(close) << "the system's own entries come first";
 }
@@ -134,6 +139,62 @@ TEST_F(AboutBoxTest, AboutCommandOpensAModalBoxOwnedByTheFormAndOkOrEscapeCloses
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, kCloseDeadline)) << "the box stays";
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(m_program.Form()) != FALSE; }, 5s));
         EXPECT_TRUE(m_program.Running());
+    }
+}
+
+// "Pass 3: point 1,412 of ..." as one number to compare; -1 for any other text.
+long long PassAndPoint(const std::wstring& progress)
+{
+    long long pass = 0, point = 0;
+    const wchar_t* at = progress.c_str();
+    if (progress.rfind(L"Pass ", 0) != 0)
+        return -1;
+    for (at += 5; (*at >= L'0' && *at <= L'9') || *at == L','; ++at)
+        pass = *at == L',' ? pass : pass * 10 + (*at - L'0');
+    if (std::wstring_view(at).substr(0, 8) != L": point ")
+        return -1;
+    for (at += 8; (*at >= L'0' && *at <= L'9') || *at == L','; ++at)
+        point = *at == L',' ? point : point * 10 + (*at - L'0');
+    return pass * 1000000000 + point;
+}
+
+// Before Start the plan is the fields' and opening it starts nothing; after Start it is
+// the running scan's, whose point moves on while the dialog is open.
+TEST_F(AboutBoxTest, PlanCommandPlansTheFieldsThenTheRunningScan)
+{
+    Request r;
+    r.latDeg = L"45", r.latWord = L"North", r.lonDeg = L"122", r.lonWord = L"West";
+    r.milesEast = L"1", r.milesSouth = L"1", r.speed = L"0", r.range = L"1000", r.resolution = L"0";
+    m_program.Fill(r);
+    const std::wstring kml = m_folder.File(L"Vantrell.kml");
+    for (const bool started : {false, true}) {
+        SCOPED_TRACE(started ? "after Start" : "before Start");
+        if (started) {
+            m_program.Click(IDOK);
+            ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(kml).empty(); }, 10s));
+        }
+        SystemCommand(IDM_PLANBOX);
+        HWND plan = WaitForAboutBox();
+        ASSERT_NE(plan, nullptr) << "no plan";
+        EXPECT_EQ(WindowText(plan), L"Vantrell Plan");
+        EXPECT_FALSE(IsWindowEnabled(m_program.Form())) << "the plan is modal";
+        const std::wstring text = WindowText(GetDlgItem(plan, IDC_PLAN_TEXT));
+        EXPECT_NE(text.find(L"20 points per pass"), std::wstring::npos);
+        EXPECT_EQ(text.find(L'\n'), text.find(L"\r\n") + 1) << "an edit breaks lines at CR LF";
+        HWND progress = GetDlgItem(plan, IDC_PLAN_PROGRESS);
+        const std::wstring first = WindowText(progress);
+        if (started) {
+            EXPECT_GE(PassAndPoint(first), 0) << std::string(first.begin(), first.end());
+            EXPECT_TRUE(WaitUntil([&] { return PassAndPoint(WindowText(progress)) > PassAndPoint(first); }, 5s))
+                << "the progress stays at " << std::string(first.begin(), first.end());
+        } else {
+            EXPECT_TRUE(first == L"Not started: Start begins the first pass.");
+        }
+        m_program.PressKey(GetDlgItem(plan, IDOK), VK_ESCAPE);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(plan); }, kCloseDeadline)) << "the plan stays";
+        if (!started) { // a worker at speed 0 would have written by now
+            EXPECT_EQ(GetFileAttributesW(kml.c_str()), INVALID_FILE_ATTRIBUTES) << "a plan wrote Vantrell.kml";
+        }
     }
 }
 

@@ -1,0 +1,41 @@
+#pragma once
+// Text between the engine (UTF-8, '\n' line ends) and Windows (UTF-16, CR LF).
+
+#include <windows.h>
+
+#include <string>
+
+namespace vantrell::win32 {
+
+inline std::string Utf8(const wchar_t* text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+    out.pop_back(); // the terminating NUL
+    return out;
+}
+
+inline std::wstring Wide(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// Windows text: CR LF line ends.
+inline std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+} // namespace vantrell::win32
