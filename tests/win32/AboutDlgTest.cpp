@@ -198,6 +198,44 @@ TEST_F(AboutBoxTest, PlanCommandPlansTheFieldsThenTheRunningScan)
     }
 }
 
+// Saving a preview in another folder writes it there under the name typed, and the scan
+// goes on writing Vantrell.kml where it was started: browsing must not move the working
+// folder (Windows moves it unless told not to; Wine 8 never does).
+TEST_F(AboutBoxTest, SavePreviewElsewhereLeavesTheScanInItsFolder)
+{
+    Request r;
+    r.latDeg = L"45", r.latWord = L"North", r.lonDeg = L"122", r.lonWord = L"West";
+    r.milesEast = L"1", r.milesSouth = L"1", r.speed = L"0", r.range = L"1000", r.resolution = L"0";
+    m_program.Fill(r);
+    m_program.Click(IDOK);
+    const std::wstring kml = m_folder.File(L"Vantrell.kml");
+    ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(kml).empty(); }, 10s));
+    SystemCommand(IDM_PLANBOX);
+    HWND plan = WaitForAboutBox();
+    ASSERT_NE(plan, nullptr) << "no plan";
+    PostMessageW(GetDlgItem(plan, IDC_PLAN_SAVE), BM_CLICK, 0, 0); // the save dialog is modal
+    HWND save = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (save = m_program.OwnedDialog(plan)) != nullptr; }, 10s)) << "no save dialog";
+    // The file name box: a combo box on Windows (cmb13), an edit under Wine (edt1).
+    HWND name = GetDlgItem(save, 0x47C) ? GetDlgItem(save, 0x47C) : GetDlgItem(save, 0x480);
+    ASSERT_NE(name, nullptr);
+    EXPECT_TRUE(WindowText(name) == L"Vantrell plan.kml");
+    CScratchFolder elsewhere;
+    // The engine names files in the ANSI code page: an accent must reach it as such.
+    const std::wstring preview = elsewhere.File(L"pr\u00e9view.kml");
+    SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(preview.c_str()), SMTO_NORMAL, 5000, nullptr);
+    PostMessageW(save, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(preview).find("<kml") != std::string::npos; }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(save); }, kCloseDeadline));
+
+    const std::string before = ReadWholeFile(kml);
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(kml) != before; }, 5s)) << "the scan stopped writing here";
+    EXPECT_EQ(GetFileAttributesW(elsewhere.File(L"Vantrell.kml").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the scan moved to the preview's folder";
+    m_program.PressKey(GetDlgItem(plan, IDOK), VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(plan); }, kCloseDeadline));
+}
+
 TEST_F(AboutBoxTest, OtherSystemCommandsKeepTheirUsualEffect)
 {
     HWND form = m_program.Form();

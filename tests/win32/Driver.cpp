@@ -234,9 +234,10 @@ bool CProgram::Running() const
     return m_process.hProcess && WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-HWND CProgram::OwnedDialog() const
+HWND CProgram::OwnedDialog(HWND owner) const
 {
-    return m_form ? FindDialog(ProcessId(), m_form) : nullptr;
+    owner = owner ? owner : m_form;
+    return owner ? FindDialog(ProcessId(), owner) : nullptr;
 }
 
 HWND CProgram::Focus() const

@@ -6,6 +6,7 @@
 
 #include <commdlg.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,12 +82,18 @@ void SavePreview(HWND hDlg, CPlanBox& box)
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&ofn))
         return; // cancelled, or the dialog could not open
-    std::string error;
-    if (box.view.SavePreview(Utf8(file.data()), error))
-        return;
+    std::wstring error;
+    std::string why;
+    if (const std::optional<std::string> path = AnsiPath(file.data())) {
+        if (box.view.SavePreview(*path, why))
+            return;
+        error = Wide(why);
+    } else {
+        error = LoadText(box.instance, IDS_PLAN_BAD_NAME);
+    }
     wchar_t caption[128];
     GetWindowTextW(hDlg, caption, 128);
-    MessageBoxW(hDlg, Wide(error).c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(hDlg, error.c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace vantrell::win32 {
@@ -23,6 +24,20 @@ inline std::wstring Wide(const std::string& text)
     const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// A path in the ANSI code page, as the engine's file calls take it; nothing when a
+// character has no exact counterpart there (a best fit would name another file).
+inline std::optional<std::string> AnsiPath(const wchar_t* path)
+{
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, nullptr, 0, nullptr, &lossy);
+    if (size <= 1 || lossy)
+        return std::nullopt;
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, out.data(), size, nullptr, nullptr);
+    out.pop_back(); // the terminating NUL
     return out;
 }
 
