@@ -93,8 +93,6 @@ bool Unshowable(char32_t c)
            (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
 }
 
-std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, const PlanOptions& options);
-
 std::string PassLine(std::uint64_t pass)
 {
     return "Pass " + Grouped(pass) + ": ";
@@ -223,12 +221,6 @@ std::vector<std::string> BrokenLimits(const CScanJob& job)
     return broken;
 }
 
-std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& options)
-{
-    const std::optional<PassShape> shape = CountPass(job);
-    return shape ? Warnings(job, *shape, options) : std::vector<std::string>{};
-}
-
 namespace {
 
 std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
@@ -291,6 +283,12 @@ std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, c
 }
 
 } // namespace
+
+std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& options)
+{
+    const std::optional<PassShape> shape = CountPass(job);
+    return shape ? Warnings(job, *shape, options) : std::vector<std::string>{};
+}
 
 std::string PlanText(CScanJob& job, const PlanOptions& options)
 {
