@@ -47,4 +47,15 @@
 #define IDC_PROGRESS 1012
 #define IDC_RESOLUTION 1013
 
+/* "Plan this scan...": its system-menu command, menu text, dialog and controls. */
+#define IDM_PLANBOX 0x0020
+#define IDD_PLANBOX 103
+#define IDS_PLANBOX 144
+#define IDS_PLAN_NOT_STARTED 145
+#define IDS_PLAN_FILTER 146
+#define IDS_PLAN_BAD_NAME 147
+#define IDC_PLAN_TEXT 1100
+#define IDC_PLAN_PROGRESS 1101
+#define IDC_PLAN_SAVE 1102
+
 #endif

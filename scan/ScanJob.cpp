@@ -1,6 +1,5 @@
 #include "ScanJob.h"
 
-#include <cmath>
 #include <utility>
 
 namespace vantrell {
@@ -20,17 +19,26 @@ CScanJob::~CScanJob() = default;
 
 namespace {
 
-bool AngleInRange(std::int32_t deg, std::int32_t min, std::int32_t sec, std::int32_t maxDeg)
+// Sets the bits of deg, min and sec that break their ranges; the rules for latitude and
+// longitude are the same but for the largest degree.
+std::uint32_t AngleRules(std::int32_t deg, std::int32_t min, std::int32_t sec, std::int32_t maxDeg,
+                         Rule degrees, Rule minutes, Rule seconds, Rule pastEnd)
 {
-    if (deg < 0 || min < 0 || sec < 0)
-        return false;
-    if (deg > maxDeg || min > 59 || sec > 59)
-        return false;
-    return deg < maxDeg || (min == 0 && sec == 0);
+    std::uint32_t broken = 0;
+    if (deg < 0 || deg > maxDeg)
+        broken |= static_cast<std::uint32_t>(degrees);
+    if (min < 0 || min > 59)
+        broken |= static_cast<std::uint32_t>(minutes);
+    if (sec < 0 || sec > 59)
+        broken |= static_cast<std::uint32_t>(seconds);
+    if (broken == 0 && deg == maxDeg && (min != 0 || sec != 0))
+        broken |= static_cast<std::uint32_t>(pastEnd);
+    return broken;
 }
 
 // Hemisphere word to sign; an unknown word leaves 0 and fails.
-bool HemisphereFactor(const std::string& word, const char* positive, const char* negative, double& factor)
+bool HemisphereFactor(const std::string& word, std::string_view positive, std::string_view negative,
+                      double& factor)
 {
     factor = 0.0;
     if (word == positive)
@@ -46,15 +54,6 @@ float ToDegrees(std::int32_t deg, std::int32_t min, std::int32_t sec, double fac
     return static_cast<float>(((sec * sixtieth + min) * sixtieth + deg) * factor);
 }
 
-// Each float32 step below rounds once, from double arithmetic on float32 operands.
-float Add(float a, float b) { return static_cast<float>(static_cast<double>(a) + b); }
-
-float RowFactor(float latitude)
-{
-    const double radians = static_cast<double>(latitude) * static_cast<double>(kDegreeToRadian);
-    return static_cast<float>(std::cos(radians) * static_cast<double>(kMilesPerDegree));
-}
-
 } // namespace
 
 double ReachableMiles(float step)
@@ -67,27 +66,51 @@ double ReachableMiles(float step)
     return limit;
 }
 
-bool CScanJob::ValidateAndConvert(float& startLatitude, float& startLongitude)
+RequestCheck CScanJob::Check() const
 {
-    bool valid = AngleInRange(m_nLatDeg, m_nLatMin, m_nLatSec, 90);
-    double latFactor = 0.0;
-    valid = HemisphereFactor(m_strLatDir, "North", "South", latFactor) && valid;
-    valid = AngleInRange(m_nLonDeg, m_nLonMin, m_nLonSec, 180) && valid;
-    double lonFactor = 0.0;
-    valid = HemisphereFactor(m_strLonDir, "East", "West", lonFactor) && valid;
+    RequestCheck check;
+    check.broken |= AngleRules(m_nLatDeg, m_nLatMin, m_nLatSec, 90, Rule::LatitudeDegrees, Rule::LatitudeMinutes,
+                               Rule::LatitudeSeconds, Rule::LatitudePastEnd);
+    if (!HemisphereFactor(m_strLatDir, kNorth, kSouth, check.latitudeFactor))
+        check.broken |= static_cast<std::uint32_t>(Rule::LatitudeWord);
+    check.broken |= AngleRules(m_nLonDeg, m_nLonMin, m_nLonSec, 180, Rule::LongitudeDegrees,
+                               Rule::LongitudeMinutes, Rule::LongitudeSeconds, Rule::LongitudePastEnd);
+    if (!HemisphereFactor(m_strLonDir, kEast, kWest, check.longitudeFactor))
+        check.broken |= static_cast<std::uint32_t>(Rule::LongitudeWord);
+    check.step = kDefaultStep;
     if (m_nResolution != 0)
-        m_fStep = static_cast<float>(m_nResolution * static_cast<double>(kTenth));
+        check.step = static_cast<float>(m_nResolution * static_cast<double>(kTenth));
 
     // Requests that could never finish, or would pause for weeks after a wrap-around.
-    valid = valid && m_nResolution >= 0 && m_nSpeedFactor >= 0;
-    const double reach = ReachableMiles(m_fStep);
-    valid = valid && m_nMilesEast <= reach && m_nMilesSouth <= reach;
+    if (m_nResolution < 0)
+        check.broken |= static_cast<std::uint32_t>(Rule::NegativeResolution);
+    if (m_nSpeedFactor < 0)
+        check.broken |= static_cast<std::uint32_t>(Rule::NegativeSpeed);
+    check.reach = ReachableMiles(check.step);
+    // A negative step has no reach to speak of; its own rule says why.
+    if (m_nResolution >= 0 && m_nMilesEast > check.reach)
+        check.broken |= static_cast<std::uint32_t>(Rule::EastBeyondReach);
+    if (m_nResolution >= 0 && m_nMilesSouth > check.reach)
+        check.broken |= static_cast<std::uint32_t>(Rule::SouthBeyondReach);
+    if (m_nMilesSouth <= 0)
+        check.broken |= static_cast<std::uint32_t>(Rule::NoMilesSouth);
 
-    if (valid) {
-        startLongitude = ToDegrees(m_nLonDeg, m_nLonMin, m_nLonSec, lonFactor);
-        startLatitude = ToDegrees(m_nLatDeg, m_nLatMin, m_nLatSec, latFactor);
+    if (check.Valid()) {
+        check.startLongitude = ToDegrees(m_nLonDeg, m_nLonMin, m_nLonSec, check.longitudeFactor);
+        check.startLatitude = ToDegrees(m_nLatDeg, m_nLatMin, m_nLatSec, check.latitudeFactor);
     }
-    return valid;
+    return check;
+}
+
+bool CScanJob::ValidateAndConvert(float& startLatitude, float& startLongitude)
+{
+    const RequestCheck check = Check();
+    m_fStep = check.step;
+    if (check.Valid()) {
+        startLatitude = check.startLatitude;
+        startLongitude = check.startLongitude;
+    }
+    return check.Valid();
 }
 
 void CScanJob::WriteLookAt(float latitude, float longitude, std::int32_t range)
@@ -98,6 +121,7 @@ void CScanJob::WriteLookAt(float latitude, float longitude, std::int32_t range)
 void CScanJob::EmitPoint(float latitude, float longitude)
 {
     WriteLookAt(latitude, longitude, m_nRange);
+    m_emitted.store(m_emitted.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     // Valid requests have a speed factor >= 0, so this never wraps.
     m_sleeper.Sleep(static_cast<std::uint64_t>(m_nSpeedFactor) * 250u);
     while (m_bPaused.load(std::memory_order_relaxed))
@@ -106,39 +130,39 @@ void CScanJob::EmitPoint(float latitude, float longitude)
 
 void CScanJob::WalkRow(float latitude, float& longitude, double direction)
 {
-    const double rowFactor = RowFactor(latitude);
-    const double step = m_fStep;
+    const double increment = LongitudeIncrement(RowFactor(latitude), m_fStep);
     const double milesEast = m_nMilesEast;
     float along = 0.0f;
     do {
         along = Add(along, m_fStep);
-        longitude = static_cast<float>(longitude + direction * (1.0 / (rowFactor / step)));
+        longitude = StepAlong(longitude, direction, increment);
         EmitPoint(latitude, longitude);
-    } while (milesEast > along);
+    } while (RowGoesOn(milesEast, along));
 }
 
 bool CScanJob::RunPass()
 {
-    float startLatitude = 0.0f;
-    float startLongitude = 0.0f;
-    if (!ValidateAndConvert(startLatitude, startLongitude) || m_nMilesSouth <= 0)
+    const RequestCheck check = Check();
+    m_fStep = check.step;
+    if (!check.YieldsPoints())
         return false;
+    const float startLatitude = check.startLatitude;
+    const float startLongitude = check.startLongitude;
 
     const double milesSouth = m_nMilesSouth;
     float south = 0.0f;
     float latitude = startLatitude;
     do {
         float longitude = startLongitude;
-        const float latitudeStep =
-            static_cast<float>(1.0 / (static_cast<double>(kMilesPerDegree) / m_fStep));
+        const float latitudeStep = LatitudeStep(m_fStep);
         for (const double direction : {1.0, -1.0}) {
             if (m_nMilesEast > 0)
                 WalkRow(latitude, longitude, direction);
             south = Add(south, m_fStep);
-            latitude = static_cast<float>(static_cast<double>(latitude) - latitudeStep);
+            latitude = StepSouth(latitude, latitudeStep);
             EmitPoint(latitude, longitude);
         }
-    } while (milesSouth > south);
+    } while (PassGoesOn(milesSouth, south));
     return true;
 }
 

@@ -4,6 +4,8 @@
 
 #include "LookAtFile.h"
 #include "PointSinks.h"
+#include "RequestCheck.h"
+#include "WalkArithmetic.h"
 
 #include <atomic>
 #include <cstdint>
@@ -15,8 +17,6 @@ namespace vantrell {
 inline constexpr float kSixtieth = 1.0f / 60.0f;
 inline constexpr float kTenth = 0.1f;
 inline constexpr float kDefaultStep = 0.25f;
-inline constexpr float kMilesPerDegree = 69.172f;
-inline constexpr float kDegreeToRadian = 0.017453292f;
 
 // Pause gate poll, milliseconds.
 inline constexpr std::uint64_t kPausePollMs = 1000;
@@ -42,6 +42,15 @@ public:
     // positive); outputs are set only for a valid request. Also sets m_fStep from the
     // resolution, valid or not.
     bool ValidateAndConvert(float& startLatitude, float& startLongitude);
+
+    // Every rule the request breaks, the step and the corner; the same check as
+    // ValidateAndConvert, but it changes nothing, so any thread may call it.
+    RequestCheck Check() const;
+
+    // Points emitted since the walk began, over all passes: a point counts once its
+    // writer has been called, before its delay. Any thread; relaxed, as nothing else is
+    // published through it.
+    std::uint64_t Emitted() const { return m_emitted.load(std::memory_order_relaxed); }
 
     // One point to the writer: latitude first, though the file lists longitude first.
     void WriteLookAt(float latitude, float longitude, std::int32_t range);
@@ -74,6 +83,7 @@ private:
 
     IPointWriter& m_writer;
     ISleeper& m_sleeper;
+    std::atomic<std::uint64_t> m_emitted{0}; // written by the worker only
 };
 
 // Largest whole number of miles that a float32 accumulator, adding step again and

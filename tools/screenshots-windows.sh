@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Retakes docs/scan-form-windows.png and docs/about-box-windows.png: Vantrell.exe under
-# Wine on a virtual display, filled in as a user would, the About box opened from the
-# system menu. Wine draws the frames itself (no window manager), as Windows would.
+# Retakes docs/scan-form-windows.png, docs/about-box-windows.png and
+# docs/plan-dialog-windows.png: Vantrell.exe under Wine on a virtual display, filled in as
+# a user would, the About box and the plan opened from the system menu. Wine draws the frames itself (no window manager), as Windows would.
 # usage: tools/screenshots-windows.sh [VANTRELL.EXE]   (after make windows)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,10 +28,11 @@ for step in "type 45" "key Tab" "type 30" "key Tab" "type 0" "key Tab" "type N" 
 done
 sleep 0.5
 /usr/bin/import -window "$window" "$top/docs/scan-form-windows.png"
-# The system menu opens on its first entry; ours is the last (Wine adds "About Wine" too).
+# The system menu opens on its first entry; ours are the last two, About then the plan
+# (Wine adds "About Wine" too).
 xdotool key alt+space
 sleep 0.5
-xdotool key Up Return
+xdotool key Up Up Return
 about=
 for _ in $(seq 100); do
     about=$(xdotool search --onlyvisible --name '^About Vantrell$' 2>/dev/null | head -n 1) && [ -n "$about" ] && break
@@ -41,4 +42,20 @@ done
 sleep 0.5
 /usr/bin/import -window "$about" "$top/docs/about-box-windows.png"
 xdotool key Escape
-echo "wrote docs/scan-form-windows.png and docs/about-box-windows.png"
+# The plan of a running scan, its progress included: Enter in a field is Start.
+sleep 2.5 # Wine takes about 2 s to close a captioned window without a window manager
+xdotool key Return
+sleep 2
+xdotool key alt+space
+sleep 0.5
+xdotool key Up Return
+plan=
+for _ in $(seq 100); do
+    plan=$(xdotool search --onlyvisible --name '^Vantrell Plan$' 2>/dev/null | head -n 1) && [ -n "$plan" ] && break
+    sleep 0.1
+done
+[ -n "$plan" ] || { echo "no plan dialog" >&2; exit 1; }
+sleep 1.5
+/usr/bin/import -window "$plan" "$top/docs/plan-dialog-windows.png"
+xdotool key Escape
+echo "wrote docs/scan-form-windows.png, docs/about-box-windows.png and docs/plan-dialog-windows.png"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Retakes docs/scan-form.png and docs/about-box.png: the real program under Xvfb with a
+# Retakes docs/scan-form.png, docs/about-box.png and docs/plan-dialog.png: the real program under Xvfb with a
 # window manager (openbox, apt-get install openbox), filled in as a user would.
 # usage: tools/screenshots.sh [PROGRAM]
 set -euo pipefail
@@ -30,4 +30,12 @@ xdotool key F1
 sleep 1
 /usr/bin/import -window "$(frame)" -frame "$top/docs/about-box.png"
 xdotool key Escape
-echo "wrote docs/scan-form.png and docs/about-box.png"
+sleep 0.5
+# The plan of a running scan, its progress included: Enter in a field is Start.
+xdotool key Return
+sleep 2
+xdotool key ctrl+p
+sleep 1.5
+/usr/bin/import -window "$(frame)" -frame "$top/docs/plan-dialog.png"
+xdotool key Escape
+echo "wrote docs/scan-form.png, docs/about-box.png and docs/plan-dialog.png"

@@ -15,6 +15,8 @@ namespace vantrell {
 // Window styles.
 inline constexpr std::uint32_t kStyleVisible = 0x10000000;  // WS_VISIBLE
 inline constexpr std::uint32_t kStyleTabStop = 0x00010000;  // WS_TABSTOP
+inline constexpr std::uint32_t kStyleVScroll = 0x00200000;  // WS_VSCROLL
+inline constexpr std::uint32_t kStyleHScroll = 0x00100000;  // WS_HSCROLL
 // Button, static, edit and combo box styles.
 inline constexpr std::uint32_t kButtonTypeMask = 0x0F;      // BS_TYPEMASK
 inline constexpr std::uint32_t kButtonPush = 0x00;          // BS_PUSHBUTTON
@@ -24,6 +26,9 @@ inline constexpr std::uint32_t kStaticLeft = 0x00;          // SS_LEFT
 inline constexpr std::uint32_t kStaticCenter = 0x01;        // SS_CENTER
 inline constexpr std::uint32_t kStaticRight = 0x02;         // SS_RIGHT
 inline constexpr std::uint32_t kEditNumber = 0x2000;        // ES_NUMBER
+inline constexpr std::uint32_t kEditMultiLine = 0x0004;     // ES_MULTILINE
+inline constexpr std::uint32_t kEditAutoHScroll = 0x0080;   // ES_AUTOHSCROLL
+inline constexpr std::uint32_t kEditReadOnly = 0x0800;      // ES_READONLY
 inline constexpr std::uint32_t kComboTypeMask = 0x03;       // CBS_SIMPLE | CBS_DROPDOWN | CBS_DROPDOWNLIST
 inline constexpr std::uint32_t kComboDropDownList = 0x03;   // CBS_DROPDOWNLIST
 inline constexpr std::uint32_t kComboSort = 0x0100;         // CBS_SORT
@@ -49,6 +54,12 @@ struct ControlTraits {
     bool visible = false;    // WS_VISIBLE
     bool digitsOnly = false; // ES_NUMBER on an edit
     bool sorted = false;     // CBS_SORT on a combo box
+    bool multiLine = false;  // ES_MULTILINE on an edit
+    bool readOnly = false;   // ES_READONLY on an edit: selectable, not editable
+    bool vScroll = false;    // WS_VSCROLL: a vertical scroll bar, always shown
+    // A multi-line edit wraps its lines at its width unless it scrolls sideways
+    // (ES_AUTOHSCROLL or WS_HSCROLL).
+    bool wraps = false;
 };
 
 namespace detail {
@@ -107,6 +118,12 @@ constexpr ControlTraits TraitsOf(const res::DialogItem& item)
     traits.visible = (item.style & kStyleVisible) != 0;
     traits.digitsOnly = traits.kind == ControlKind::Edit && (item.style & kEditNumber) != 0;
     traits.sorted = item.classAtom == res::kAtomComboBox && (item.style & kComboSort) != 0;
+    if (traits.kind == ControlKind::Edit) {
+        traits.multiLine = (item.style & kEditMultiLine) != 0;
+        traits.readOnly = (item.style & kEditReadOnly) != 0;
+        traits.vScroll = traits.multiLine && (item.style & kStyleVScroll) != 0;
+        traits.wraps = traits.multiLine && (item.style & (kEditAutoHScroll | kStyleHScroll)) == 0;
+    }
     return traits;
 }
 
@@ -134,6 +151,9 @@ inline constexpr ControlName kControlNames[] = {
     {IDC_RANGE, "IDC_RANGE"},
     {IDC_PROGRESS, "IDC_PROGRESS"},
     {IDC_RESOLUTION, "IDC_RESOLUTION"},
+    {IDC_PLAN_TEXT, "IDC_PLAN_TEXT"},
+    {IDC_PLAN_PROGRESS, "IDC_PLAN_PROGRESS"},
+    {IDC_PLAN_SAVE, "IDC_PLAN_SAVE"},
 };
 
 // The identifier of a control ID, "" for IDC_STATIC and for IDs resource.h does not name.

@@ -6,6 +6,22 @@
 #include <thread>
 
 namespace vantrell {
+namespace {
+
+// Where a job that is only planned would send its points and waits.
+class CDiscard final : public IPointWriter, public ISleeper {
+public:
+    void WritePoint(float, float, std::int32_t) override {}
+    void Sleep(std::uint64_t) override {}
+};
+
+CDiscard& Discard()
+{
+    static CDiscard discard; // holds nothing: safe to use while the process ends
+    return discard;
+}
+
+} // namespace
 
 CScanForm::~CScanForm() = default;
 
@@ -17,18 +33,29 @@ void CScanForm::OnBnClickedStart()
         return;
     }
     m_bStarted = true;
-    std::array<std::string, kScanFieldOrder.size()> text;
-    for (std::size_t i = 0; i < kScanFieldOrder.size(); ++i)
-        text[i] = ReadFieldText(kScanFieldOrder[i]);
-    const auto number = [&](std::size_t i) { return TextToInt32(text[i]); };
-    m_pJob = new CScanJob(number(0), number(1), number(2), text[3], number(4), number(5), number(6), text[7],
-                          number(8), number(9), number(10), number(11), number(12), PointWriter());
+    m_pJob = JobFromFields(PointWriter(), RealSleeper()).release();
     if (!StartWorker(*m_pJob)) {
         // Forget the failed Start so that the next one tries again.
         delete m_pJob;
         m_pJob = nullptr;
         m_bStarted = false;
     }
+}
+
+std::unique_ptr<CScanJob> CScanForm::RequestFromFields() const
+{
+    return JobFromFields(Discard(), Discard());
+}
+
+std::unique_ptr<CScanJob> CScanForm::JobFromFields(IPointWriter& writer, ISleeper& sleeper) const
+{
+    std::array<std::string, kScanFieldOrder.size()> text;
+    for (std::size_t i = 0; i < kScanFieldOrder.size(); ++i)
+        text[i] = ReadFieldText(kScanFieldOrder[i]);
+    const auto number = [&](std::size_t i) { return TextToInt32(text[i]); };
+    return std::make_unique<CScanJob>(number(0), number(1), number(2), text[3], number(4), number(5), number(6),
+                                      text[7], number(8), number(9), number(10), number(11), number(12), writer,
+                                      sleeper);
 }
 
 void CScanForm::OnBnClickedPause()

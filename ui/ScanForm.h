@@ -8,6 +8,7 @@
 #include "resource.h"
 
 #include <array>
+#include <memory>
 #include <string>
 
 namespace vantrell {
@@ -44,6 +45,10 @@ public:
     // Pause (IDC_PAUSE): holds the walk after its current delay. Nothing before a Start.
     void OnBnClickedPause();
 
+    // The job the first Start would create from the fields now, to plan with: nothing runs
+    // it, and its points and waits would go nowhere. Starts, pauses and writes nothing.
+    std::unique_ptr<CScanJob> RequestFromFields() const;
+
     // The job of the first Start; never freed while the process runs (the detached
     // worker holds it too).
     CScanJob* m_pJob = nullptr;
@@ -56,6 +61,10 @@ protected:
     virtual IPointWriter& PointWriter();
     // Starts one detached worker running ScanThreadProc on job; false if none could be made.
     virtual bool StartWorker(CScanJob& job);
+
+private:
+    // The fields read in kScanFieldOrder through the text-to-number rule.
+    std::unique_ptr<CScanJob> JobFromFields(IPointWriter& writer, ISleeper& sleeper) const;
 };
 
 // The worker thread's entry: runs the job, and returns 0 if the walk ever ends.

@@ -347,7 +347,13 @@ TEST(PauseGateHoldsNextPoint, PollsAfterTheDelayUntilCleared)
         if (n == 2)
             job.m_bPaused.store(true, std::memory_order_relaxed);
     };
+    std::vector<std::uint64_t> emitted; // at each point's writer call and at each wait
+    rec.onPoint = [&, pause = rec.onPoint](std::size_t n) {
+        emitted.push_back(job.Emitted());
+        pause(n);
+    };
     rec.onSleep = [&](std::uint64_t ms) {
+        emitted.push_back(job.Emitted());
         if (ms == kPausePollMs && ++polls == 3)
             job.m_bPaused.store(false, std::memory_order_relaxed);
     };
@@ -358,6 +364,8 @@ TEST(PauseGateHoldsNextPoint, PollsAfterTheDelayUntilCleared)
     const std::vector<std::string> expected = {"point", "500", "point", "500", "1000", "1000", "1000",
                                                "point", "500", "point"};
     EXPECT_EQ(kinds, expected);
+    // A point counts once written, before its delay, and the count holds still while paused.
+    EXPECT_EQ(emitted, (std::vector<std::uint64_t>{0, 1, 1, 2, 2, 2, 2, 2, 3, 3}));
 }
 
 // A real worker thread; time is scaled down a hundredfold so the test stays quick.
@@ -418,6 +426,7 @@ TEST(PauseGateHoldsNextPoint, RealThreadResumesWithinOnePollWithoutSecondDelay)
     clock.changed.notify_all();
     ASSERT_TRUE(clock.WaitFor([&] { return clock.polls.load() >= 5; }));
     EXPECT_EQ(clock.points.load(), 3) << "a paused walk wrote a point";
+    EXPECT_EQ(job.Emitted(), 3u) << "read by another thread while paused";
     const int pollsAtResume = clock.polls.load();
     job.m_bPaused.store(false, std::memory_order_relaxed); // Start again
     ASSERT_TRUE(clock.WaitFor([&] { return clock.points.load() >= 4; }));

@@ -18,7 +18,15 @@ struct Request {
 
 struct CCounter final : IPointWriter, ISleeper {
     std::uint64_t points = 0;
-    void WritePoint(float, float, std::int32_t) override { ++points; }
+    OutsideCount outside; // as the walk writes them
+    void WritePoint(float latitude, float longitude, std::int32_t) override
+    {
+        ++points;
+        outside.pastSouthPole += latitude < -90.0f;
+        outside.pastNorthPole += latitude > 90.0f;
+        outside.pastEast += longitude > 180.0f;
+        outside.pastWest += longitude < -180.0f;
+    }
     void Sleep(std::uint64_t) override {}
 };
 
@@ -91,6 +99,14 @@ TEST(BrokenLimitsNameEachRule, OnePhrasePerBrokenLimit)
          {"longitude word \"North\" is none of East, West or empty (letter case counts)"}},
         {"a word that would break the line", {.lonDir = "W\"e\\st\n"},
          {"longitude word \"W\\\"e\\\\st\\x0a\" is none of East, West or empty (letter case counts)"}},
+        // A terminal would break the line, reorder it or show something else than was typed.
+        {"separators and direction marks", {.latDir = "N\u2028o\u0085r\u202Et\u2066h\u200F"},
+         {"latitude word \"N\\u{2028}o\\u{0085}r\\u{202e}t\\u{2066}h\\u{200f}\" is none of North, South or "
+          "empty (letter case counts)"}},
+        {"bytes that are no UTF-8", {.latDir = "No\xffrth\xe2\x80"},
+         {"latitude word \"No\\xffrth\\xe2\\x80\" is none of North, South or empty (letter case counts)"}},
+        {"letters that are shown as typed", {.lonDir = "\u00c9st"},
+         {"longitude word \"\u00c9st\" is none of East, West or empty (letter case counts)"}},
         {"negative resolution", {.resolution = -1}, {"resolution -1 is negative: the rows would never end"}},
         {"negative speed factor", {.speed = -4}, {"speed factor -4 is negative: the pause would run for weeks"}},
         {"east beyond reach", {.east = 4'194'305},
@@ -122,6 +138,96 @@ TEST(BrokenLimitsNameEachRule, OnePhrasePerBrokenLimit)
         CScanJob twin = MakeJob(c.r, walked);
         EXPECT_EQ(CountPass(job).has_value(), c.phrases.empty());
         EXPECT_EQ(twin.RunPass(), c.phrases.empty());
+    }
+}
+
+// Each warning names what the viewer will make of the request and the figure that fixes it.
+TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
+{
+    const std::string pace = "The viewer re-reads the file every 4 s but each point lasts ";
+    const std::string fix = " A Speed Factor of at least 20 shows it every point.";
+    struct Case {
+        const char* what;
+        Request r;
+        int refresh;
+        std::vector<std::string> warnings;
+    };
+    const Case cases[] = {
+        {"slow enough", {.speed = 20}, 4, {}},
+        {"README's 10 x 10 at 1 s", {.east = 10, .south = 10, .speed = 4}, 4,
+         {pace + "1 s: it will fly to about 1 point in 4." + fix}},
+        {"nearly slow enough", {.speed = 17}, 4,
+         {pace + "4.25 s: that leaves it less than a second to fly to each point and load its imagery." + fix}},
+        {"a faster viewer", {.speed = 4}, 2,
+         {"The viewer re-reads the file every 2 s but each point lasts 1 s: it will fly to about 1 point in 2. A "
+          "Speed Factor of at least 12 shows it every point."}},
+        {"no pause", {.speed = 0}, 4,
+         {"Speed Factor 0: the viewer, re-reading the file every 4 s, will see almost none "
+          "of the points." + fix}},
+        {"no latitude word", {.latDir = "", .speed = 20}, 4,
+         {"No hemisphere is picked for latitude: the corner lies on the equator, whatever degrees were typed."}},
+        {"no longitude word, only seconds typed", {.lonDeg = 0, .lonSec = 1, .lonDir = "", .speed = 20}, 4,
+         {"No hemisphere is picked for longitude: the corner lies on the prime meridian, whatever degrees were "
+          "typed."}},
+        {"empty words on zeros", {.latDeg = 0, .latDir = "", .lonDeg = 0, .lonDir = "", .speed = 20}, 4, {}},
+        {"past the South Pole", {.latDeg = 89, .latMin = 50, .latDir = "South", .east = 2, .south = 15,
+                                 .speed = 20}, 4,
+         {"The area reaches past the South Pole: 118 points lie beyond \u221290° latitude.",
+          "The area reaches across the 180° meridian: 18 points lie beyond 180° longitude and 38 beyond "
+          "\u2212180°."}},
+        {"across the 180° meridian", {.lonDeg = 179, .lonMin = 59, .lonDir = "East", .east = 2, .speed = 20}, 4,
+         {"The area reaches across the 180° meridian: 20 points lie beyond 180° longitude."}},
+        {"broken: no warnings", {.latDir = "", .south = 0, .speed = 0}, 4, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCounter walked;
+        CScanJob job = MakeJob(c.r, walked);
+        EXPECT_EQ(PlanWarnings(job, {.refreshSeconds = c.refresh}), c.warnings);
+        // Counted with the walk's own arithmetic: the very points a pass writes.
+        if (const std::optional<PassShape> shape = CountPass(job)) {
+            const OutsideCount counted = CountOutside(job, *shape);
+            ASSERT_TRUE(job.RunPass());
+            EXPECT_TRUE(counted.longitudesExact);
+            EXPECT_EQ(counted.pastSouthPole, walked.outside.pastSouthPole);
+            EXPECT_EQ(counted.pastEast, walked.outside.pastEast);
+            EXPECT_EQ(counted.pastWest, walked.outside.pastWest);
+        }
+    }
+
+    // Rows past the stepping budget are estimated, and said to be.
+    CCounter counter;
+    CScanJob huge = MakeJob({.latDeg = 89, .latDir = "South", .east = 4'000'000, .south = 500, .speed = 20},
+                            counter);
+    const std::vector<std::string> estimated = PlanWarnings(huge);
+    ASSERT_EQ(estimated.size(), 2u);
+    EXPECT_EQ(estimated[1].rfind("The area reaches across the 180° meridian: about ", 0), 0u) << estimated[1];
+}
+
+// A running scan in words: the last point emitted and the pauses still to come in its pass.
+TEST(ProgressReadsAsPassAndPoint, FromTheEmittedCount)
+{
+    struct Case {
+        Request r;
+        std::uint64_t emitted;
+        bool paused;
+        const char* text;
+    };
+    const Request tenByTen{.east = 10, .south = 10, .speed = 4};
+    const Case cases[] = {
+        {tenByTen, 0, false, "Pass 1: starting"},
+        {tenByTen, 0, true, "Pass 1: starting\nPaused"},
+        {tenByTen, 412, false, "Pass 1: point 412 of 1,640 (25 %), about 20 min 28 s left in this pass"},
+        {tenByTen, 412, true, "Pass 1: point 412 of 1,640 (25 %), about 20 min 28 s left in this pass\nPaused"},
+        {tenByTen, 1640, false, "Pass 1: point 1,640 of 1,640 (100 %), the last of this pass"},
+        {tenByTen, 1641, false, "Pass 2: point 1 of 1,640 (0 %), about 27 min 19 s left in this pass"},
+        {{.speed = 0}, 25, false, "Pass 2: point 5 of 20 (25 %)"},
+        {{.south = 0}, 0, false, "No points: a scan of this request writes nothing"},
+    };
+    for (const Case& c : cases) {
+        CCounter counter;
+        CScanJob job = MakeJob(c.r, counter);
+        EXPECT_EQ(ProgressText(job, c.emitted, c.paused), c.text);
     }
 }
 
@@ -175,8 +281,8 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
         ASSERT_TRUE(out.has_value());
         EXPECT_EQ(out->status, 2) << line.size() - 1 << " values";
         EXPECT_EQ(out->out, "");
-        EXPECT_EQ(out->err, "usage: vantrell --plan LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD "
-                            "EAST SOUTH SPEED RANGE RESOLUTION\n");
+        EXPECT_EQ(out->err, "usage: vantrell --plan [--refresh SECONDS] [--preview FILE] LATDEG LATMIN LATSEC "
+                            "LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\n");
     }
 
     // Numbers as the form reads them (" 45x" is 45); speed 4 before range 1000.
@@ -187,7 +293,40 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
     EXPECT_EQ(worked->err, "");
     EXPECT_EQ(worked->out, "20 points per pass; at 1.00 s per point one pass takes 20 s.\n"
                            "4 rows of 4 points, each followed by one point a step south; a step is 0.25 miles.\n"
-                           "The time counts the pauses between points only, not the time the file writes take.\n");
+                           "The time counts the pauses between points only, not the time the file writes take.\n"
+                           "The viewer re-reads the file every 4 s but each point lasts 1 s: it will fly to about 1 "
+                           "point in 4. A Speed Factor of at least 20 shows it every point.\n");
+
+    // Options before the values: another refresh, and bad ones refused as usage.
+    const std::vector<std::string> tenByTen = {"45", "0", "0", "North", "122", "0", "0", "West", "10", "10", "4",
+                                               "1000", "0"};
+    const auto withOptions = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), "--plan");
+        options.insert(options.end(), tenByTen.begin(), tenByTen.end());
+        return Plan(options);
+    };
+    const std::optional<PlanOutput> refresh = withOptions({"--refresh", "2"});
+    ASSERT_TRUE(refresh.has_value());
+    EXPECT_EQ(refresh->status, 0);
+    EXPECT_NE(refresh->out.find("every 2 s but each point lasts 1 s: it will fly to about 1 point in 2. A Speed "
+                                "Factor of at least 12"),
+              std::string::npos)
+        << refresh->out;
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--refresh", "0"}, {"--refresh", "3601"},
+                                                {"--refresh", "4s"}, {"--refresh", "+4"}, {"--refresh"},
+                                                {"--refresh", "4", "--refresh", "4"}, {"--preview"}}) {
+        const std::optional<PlanOutput> out = withOptions(bad);
+        ASSERT_TRUE(out.has_value());
+        EXPECT_EQ(out->status, 2) << bad.back();
+        EXPECT_EQ(out->out, "");
+    }
+    const std::optional<PlanOutput> refused = withOptions({"--preview", "../x/VANTRELL.KML"});
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->status, 1);
+    EXPECT_EQ(refused->err, "The preview may not be written to \"../x/VANTRELL.KML\": that is Vantrell.kml, the "
+                            "file the scan keeps rewriting, or one of its temporary files. Choose another name.\n");
+    EXPECT_FALSE(PreviewRefusal("Vantrell.kml.77-0123456789abcdef.tmp").empty());
+    EXPECT_EQ(PreviewRefusal("Vantrell preview.kml"), "");
 
     const std::optional<PlanOutput> line =
         Plan({"--plan", "", "", "", "", "", "", "", "", "0", "3", "0", "", "5"});
@@ -195,7 +334,9 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
     EXPECT_EQ(line->out, "6 points per pass; speed factor 0 pauses after no point, so a pass takes only as "
                          "long as its file writes.\n"
                          "Miles east 0: no rows, only points due south of the corner, a step of 0.5 miles "
-                         "apart.\n");
+                         "apart.\n"
+                         "Speed Factor 0: the viewer, re-reading the file every 4 s, will see "
+                         "almost none of the points. A Speed Factor of at least 20 shows it every point.\n");
 
     // The form's empty form: no miles south. A request with nothing to walk is still a plan.
     const std::optional<PlanOutput> empty = Plan({"--plan", "", "", "", "", "", "", "", "", "", "", "", "", ""});

@@ -1,13 +1,16 @@
 // libkml, a KML reader that is not ours, reads every document a walk writes and the
 // network link file we ship, and finds in them what we meant to say.
 
+#include "../engine/Recorder.h"
 #include "LookAtDocument.h"
 #include "LookAtFile.h"
+#include "Preview.h"
 #include "ScanJob.h"
 
 #include <gtest/gtest.h>
 #include <kml/dom.h>
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cstdint>
@@ -201,6 +204,49 @@ TEST_F(KmlReaderTest, MisreadsUnderACommaDecimalLocaleWithoutTheGuard)
     ASSERT_TRUE(ReadLookAt(doc, read));
     EXPECT_EQ(read.latitude, 45.5);
     EXPECT_EQ(read.longitude, -122.25);
+}
+
+// The preview's path runs through points of the pass only: its first point, each row's
+// last and each south move, in the walk's order.
+TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
+{
+    for (const WalkCase& c : kWalksTheFileMustCarry) {
+        SCOPED_TRACE(c.name);
+        test::CRecorder rec;
+        CScanJob job(c.latDeg, c.latMin, c.latSec, c.latDir, c.lonDeg, c.lonMin, c.lonSec, c.lonDir,
+                     c.milesEast, c.milesSouth, 0, c.range, c.resolution, rec, rec);
+        std::string errors;
+        const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(PreviewDocument(job), errors));
+        ASSERT_TRUE(kml) << errors;
+        const kmldom::DocumentPtr document = kmldom::AsDocument(kml->get_feature());
+        ASSERT_TRUE(document);
+        EXPECT_TRUE(kmldom::AsLookAt(document->get_abstractview()));
+        ASSERT_EQ(document->get_feature_array_size(), 3u);
+        const auto line = [&](std::size_t i) {
+            const kmldom::PlacemarkPtr mark = kmldom::AsPlacemark(document->get_feature_array_at(i));
+            return mark ? kmldom::AsLineString(mark->get_geometry()) : nullptr;
+        };
+        ASSERT_TRUE(line(0) && line(0)->get_coordinates()->get_coordinates_array_size() == 5) << "no outline";
+        ASSERT_TRUE(line(1)) << "no path";
+        const kmldom::CoordinatesPtr path = line(1)->get_coordinates();
+
+        ASSERT_TRUE(job.RunPass());
+        std::vector<std::pair<double, double>> turning;
+        std::vector<test::Event> e;
+        std::copy_if(rec.events.begin(), rec.events.end(), std::back_inserter(e),
+                     [](const test::Event& event) { return event.kind == test::Event::Point; });
+        for (std::size_t i = 0; i < e.size(); ++i) {
+            const bool southMove = i > 0 && e[i].latitude != e[i - 1].latitude;
+            const bool rowEnd = i + 1 < e.size() && e[i + 1].latitude != e[i].latitude;
+            if (i == 0 || southMove || rowEnd)
+                turning.emplace_back(Printed(e[i].longitude), Printed(e[i].latitude));
+        }
+        std::vector<std::pair<double, double>> read;
+        for (std::size_t i = 0; i < path->get_coordinates_array_size(); ++i)
+            read.emplace_back(path->get_coordinates_array_at(i).get_longitude(),
+                              path->get_coordinates_array_at(i).get_latitude());
+        EXPECT_EQ(read, turning);
+    }
 }
 
 TEST(NetworkLinkFileTest, PointsAtTheFileBesideItAndFliesThereEveryFourSeconds)

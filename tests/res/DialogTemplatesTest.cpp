@@ -1,5 +1,5 @@
 // Vantrell.rc as windres compiled it and the Linux program embeds it, checked against the
-// form and About box the program must show: both templates, the lists' words and the
+// form, About box and plan the program must show: the templates, the lists' words and the
 // string table.
 
 #include "CompiledResources.h"
@@ -347,6 +347,54 @@ TEST(AboutDialogTemplate, TextsKeepTheHouseStyle)
     }
 }
 
+// The plan: its text selectable but not editable, wrapped and scrolled down, every control
+// named by the label before it, and Close where the focus starts.
+TEST(PlanDialogTemplate, ReadOnlyTextsLabelledAndTwoButtons)
+{
+    const res::Dialog d = Template(IDD_PLANBOX);
+    EXPECT_TRUE(Has(d.style, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT)) << std::hex << d.style;
+    EXPECT_FALSE(d.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    EXPECT_EQ(d.caption, "Vantrell Plan");
+    EXPECT_EQ(d.cx, 320);
+    EXPECT_EQ(d.cy, 190);
+    EXPECT_EQ(d.typeface, "MS Shell Dlg");
+    EXPECT_EQ(d.pointSize, 8);
+
+    struct Row {
+        int id;
+        const char* text;
+        ControlKind kind;
+        bool multiLine, readOnly, vScroll, wraps;
+        Rect rect;
+    };
+    const Row rows[] = {
+        {-1, "Plan:", ControlKind::Text, false, false, false, false, {7, 7, 306, 8}},
+        {IDC_PLAN_TEXT, "", ControlKind::Edit, true, true, true, true, {7, 18, 306, 104}},
+        {-1, "Progress:", ControlKind::Text, false, false, false, false, {7, 128, 306, 8}},
+        // Two lines: the pass and point, then "Paused" while the scan is.
+        {IDC_PLAN_PROGRESS, "", ControlKind::Edit, true, true, false, true, {7, 139, 306, 24}},
+        {IDC_PLAN_SAVE, "Save preview...", ControlKind::PushButton, false, false, false, false, {7, 167, 64, 16}},
+        {IDOK, "Close", ControlKind::DefPushButton, false, false, false, false, {263, 167, 50, 16}},
+    };
+    ASSERT_EQ(d.items.size(), std::size(rows));
+    for (std::size_t i = 0; i < d.items.size(); ++i) {
+        const res::DialogItem& c = d.items[i];
+        const ControlTraits traits = TraitsOf(c);
+        SCOPED_TRACE(rows[i].text);
+        EXPECT_EQ(c.id, rows[i].id);
+        EXPECT_EQ(c.text, rows[i].text);
+        EXPECT_EQ(traits.kind, rows[i].kind);
+        EXPECT_EQ(traits.multiLine, rows[i].multiLine);
+        EXPECT_EQ(traits.readOnly, rows[i].readOnly);
+        EXPECT_EQ(traits.vScroll, rows[i].vScroll);
+        EXPECT_EQ(traits.wraps, rows[i].wraps);
+        EXPECT_EQ(traits.tabStop, rows[i].kind != ControlKind::Text);
+        EXPECT_TRUE(traits.visible);
+        ExpectRect(c, rows[i].rect);
+    }
+    EXPECT_FALSE(Script().Find(res::kTypeDialogInit, IDD_PLANBOX));
+}
+
 TEST(StringTable, AboutMenuEntryComesFromTheScript)
 {
     const res::Bytes block = Resource(res::kTypeString, res::StringBlockName(IDS_ABOUTBOX));
@@ -354,6 +402,8 @@ TEST(StringTable, AboutMenuEntryComesFromTheScript)
     // The same block's other slots are empty.
     EXPECT_EQ(res::StringBlockName(IDD_SCAN_DIALOG), res::StringBlockName(IDS_ABOUTBOX));
     EXPECT_EQ(res::StringFromBlock(block, IDD_SCAN_DIALOG), "");
+    const res::Bytes plan = Resource(res::kTypeString, res::StringBlockName(IDS_PLANBOX));
+    EXPECT_EQ(res::StringFromBlock(plan, IDS_PLANBOX), "&Plan this scan...");
 }
 
 TEST(Manifest, AsksForCommonControls6AndPerMonitorDpi)
@@ -371,7 +421,7 @@ TEST(Manifest, AsksForCommonControls6AndPerMonitorDpi)
 // needed.
 TEST(CompiledScript, EveryPrefixIsRefused)
 {
-    for (const int id : {IDD_ABOUTBOX, IDD_SCAN_DIALOG}) {
+    for (const int id : {IDD_ABOUTBOX, IDD_SCAN_DIALOG, IDD_PLANBOX}) {
         const res::Bytes data = Resource(res::kTypeDialog, id);
         for (std::size_t length = 0; length < data.size(); ++length) {
             const std::vector<std::uint8_t> copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));

@@ -1,10 +1,12 @@
-// What assistive technology finds in the form and the About box: every field named after
-// the label the script puts before it or by its string-table name, no two alike, every
-// control in a role that says what it does, and nothing announced that the user cannot see.
+// What assistive technology finds in the form, the About box and the plan: every field
+// named after the label the script puts before it or by its string-table name, no two
+// alike, every control in a role that says what it does, and nothing announced that the
+// user cannot see.
 
 #include "AboutDlg.h"
 #include "DialogLayout.h"
 #include "DialogTemplate.h"
+#include "PlanDlg.h"
 #include "ProgramResources.h"
 #include "ScanDlg.h"
 #include "ScanForm.h"
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -140,7 +143,8 @@ private Q_SLOTS:
             QTimer::singleShot(0, [&] {
                 QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
                 auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-                aboutOffered = menu->actions().last()->text() == QStringLiteral("&About Vantrell...");
+                for (QAction* action : menu->actions())
+                    aboutOffered = aboutOffered || action->text() == QStringLiteral("&About Vantrell...");
                 menu->close();
             });
             QWidget* edit = form.findChild<QWidget*>(QStringLiteral("IDC_RANGE"));
@@ -154,6 +158,28 @@ private Q_SLOTS:
         }
         EndScanning();
         QVERIFY(QDir::setCurrent(previous));
+    }
+
+    // The plan's texts are read out under their labels' names, not edited, and Tab
+    // reaches them: a screen reader user reads the plan by tabbing into it.
+    void planTextsAreNamedReadOnlyTabStops()
+    {
+        CScanDlg form;
+        CPlanDlg plan(form);
+        plan.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plan));
+        const auto children = Children(plan);
+        using Child = std::pair<QString, QAccessible::Role>;
+        QCOMPARE(children.at(QStringLiteral("IDC_PLAN_TEXT")), Child(QStringLiteral("Plan"), QAccessible::EditableText));
+        QCOMPARE(children.at(QStringLiteral("IDC_PLAN_PROGRESS")),
+                 Child(QStringLiteral("Progress"), QAccessible::EditableText));
+        QCOMPARE(children.at(QStringLiteral("IDC_PLAN_SAVE")), Child(QStringLiteral("Save preview..."), QAccessible::Button));
+        QCOMPARE(children.at(QStringLiteral("IDOK")), Child(QStringLiteral("Close"), QAccessible::Button));
+        auto* text = plan.findChild<QPlainTextEdit*>(QStringLiteral("IDC_PLAN_TEXT"));
+        QVERIFY(QAccessible::queryAccessibleInterface(text)->state().readOnly);
+        QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        QCOMPARE(text->focusPolicy(), Qt::StrongFocus);
+        QVERIFY(text->tabChangesFocus());
     }
 
     void aboutBoxOkIsNamed()

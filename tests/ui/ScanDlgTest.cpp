@@ -4,6 +4,7 @@
 #include "DialogLayout.h"
 #include "DialogTemplate.h"
 #include "LookAtDocument.h"
+#include "PlanDlg.h"
 #include "ProgramResources.h"
 #include "ScanDlg.h"
 
@@ -11,12 +12,16 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -67,6 +72,36 @@ QByteArray Document(float latitude, float longitude, std::int32_t range)
 {
     char out[kLookAtDocumentMax];
     return QByteArray(out, static_cast<qsizetype>(FormatLookAt(out, latitude, longitude, range)));
+}
+
+// Runs act on the modal window of type T once it is up. Polls without blocking the event
+// loop it runs in, so act may open a modal window of its own.
+template <class T, class Act> void WhenModal(Act act, int triesLeft = 500)
+{
+    QTimer::singleShot(10, [act, triesLeft] {
+        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget()))
+            act(modal);
+        else if (triesLeft > 0)
+            WhenModal<T>(act, triesLeft - 1);
+    });
+}
+
+// Types path as the file name and presses Save. (selectFile could still be undone by
+// the dialog's own selection of the suggested name once it has read the folder.)
+void Answer(QFileDialog& files, const QString& path)
+{
+    files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+    static_cast<QDialog&>(files).accept(); // public in QDialog
+}
+
+// The pass and point of a progress line, "Pass 3: point 1,412 of ...", as one number to
+// compare; -1 when the line says no such thing.
+qint64 PassAndPoint(const QString& progress)
+{
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^Pass ([0-9,]+): point ([0-9,]+)")).match(progress);
+    if (!m.hasMatch())
+        return -1;
+    return m.captured(1).remove(u',').toLongLong() * 1000000000 + m.captured(2).remove(u',').toLongLong();
 }
 
 } // namespace
@@ -321,11 +356,11 @@ private Q_SLOTS:
                     aboutTexts << label->text();
                 QTest::keyClick(about, Qt::Key_Escape);
             });
-            menu->actions().last()->trigger();
+            menu->actions().at(menu->actions().size() - 2)->trigger();
         });
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), m_form->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(m_form.get(), &event);
-        QCOMPARE(menuTexts, QStringList({"-", "&About Vantrell..."}));
+        QCOMPARE(menuTexts, QStringList({"-", "&About Vantrell...", "&Plan this scan..."}));
         QCOMPARE(aboutCaption, QStringLiteral("About Vantrell"));
         QVERIFY(aboutTexts.contains(QStringLiteral("Vantrell Version 1.1")));
         QVERIFY(aboutTexts.contains(QStringLiteral(
@@ -354,6 +389,75 @@ private Q_SLOTS:
         QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == m_form.get());
     }
 
+    // Ctrl+P before Start plans the fields' values and starts nothing; the menu after
+    // Start plans the running scan, whose progress moves on while the dialog is open.
+    void planBeforeAndAfterStart()
+    {
+        FillExample("0");
+        QString plan, progress, later;
+        const auto read = [&](CPlanDlg* dlg) {
+            plan = dlg->findChild<QPlainTextEdit*>(QStringLiteral("IDC_PLAN_TEXT"))->toPlainText();
+            auto* line = dlg->findChild<QPlainTextEdit*>(QStringLiteral("IDC_PLAN_PROGRESS"));
+            progress = line->toPlainText();
+            if (m_form->m_bStarted) { // a refresh a second later shows a later point
+                static_cast<void>(QTest::qWaitFor([&] { return PassAndPoint(later = line->toPlainText()) > PassAndPoint(progress); }, 5000));
+            }
+            dlg->reject(); // also when the wait fails: the test goes on
+        };
+        WhenModal<CPlanDlg>(read);
+        QTest::keyClick(m_form.get(), Qt::Key_P, Qt::ControlModifier);
+        QVERIFY2(plan.contains(QStringLiteral("20 points per pass")), qPrintable(plan));
+        QCOMPARE(progress, LoadResourceString(IDS_PLAN_NOT_STARTED));
+        QVERIFY(!m_form->m_bStarted && !m_form->m_pJob);
+        QVERIFY(!QFile::exists(Kml()));
+
+        Click("IDOK");
+        QTRY_VERIFY(m_form->m_file->Written() > 0);
+        plan.clear();
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+            WhenModal<CPlanDlg>(read);
+            qobject_cast<QMenu*>(QApplication::activePopupWidget())->actions().last()->trigger();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), m_form->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(m_form.get(), &event);
+        QVERIFY2(plan.contains(QStringLiteral("20 points per pass")), qPrintable(plan));
+        QVERIFY2(PassAndPoint(progress) >= 0, qPrintable(progress));
+        QVERIFY2(PassAndPoint(later) > PassAndPoint(progress), qPrintable(progress + " then " + later));
+    }
+
+    // Save preview suggests "Vantrell plan.kml" here, writes what is chosen, and says in a
+    // message box why it will not write over the scan's own file.
+    void savePreviewWritesTheChosenFileOnly()
+    {
+        FillExample("40");
+        const QString preview = m_dir.filePath(QStringLiteral("preview.kml"));
+        QString suggested, refusal;
+        WhenModal<CPlanDlg>([&](CPlanDlg* dlg) {
+            auto* save = dlg->findChild<QPushButton*>(QStringLiteral("IDC_PLAN_SAVE"));
+            WhenModal<QFileDialog>([&](QFileDialog* files) {
+                suggested = files->selectedFiles().value(0);
+                Answer(*files, preview);
+            });
+            save->click();
+            WhenModal<QFileDialog>([&](QFileDialog* files) {
+                Answer(*files, Kml());
+                WhenModal<QMessageBox>([&](QMessageBox* box) {
+                    refusal = box->text();
+                    box->accept();
+                });
+            });
+            save->click();
+            dlg->reject();
+        });
+        QTest::keyClick(m_form.get(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(suggested, QDir::current().filePath(QStringLiteral("Vantrell plan.kml")));
+        QVERIFY2(ReadAll(preview).contains("<kml"), ReadAll(preview).constData());
+        QVERIFY(!refusal.isEmpty());
+        QVERIFY(!QFile::exists(Kml()));
+        QVERIFY(!m_form->m_bStarted);
+    }
+
     // However a character is typed, only digits get into a digits-only field; pasted
     // text passes, as the form reads it through the text-to-number rule.
     void digitsOnlyHoldsForEveryKindOfTyping()
@@ -378,8 +482,8 @@ private Q_SLOTS:
         QCOMPARE(edit->text(), QStringLiteral("1745x9"));
     }
 
-    // Right-clicking anywhere, an edit included, offers the About box after a separator,
-    // in the form's font.
+    // Right-clicking anywhere, an edit included, offers the About box and the plan after a
+    // separator, in the form's font.
     void everyContextMenuOffersAboutInTheFormsFont()
     {
         for (const char* where : {"IDC_MILES_EAST", "IDC_LAT_DEG", ""}) {
@@ -396,10 +500,10 @@ private Q_SLOTS:
             });
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), target->mapToGlobal(QPoint(2, 2)));
             QApplication::sendEvent(target, &event);
-            QVERIFY2(texts.size() >= 2, where);
-            QCOMPARE(texts.mid(texts.size() - 2), QStringList({"-", "&About Vantrell..."}));
+            QVERIFY2(texts.size() >= 3, where);
+            QCOMPARE(texts.mid(texts.size() - 3), QStringList({"-", "&About Vantrell...", "&Plan this scan..."}));
             if (*where)
-                QVERIFY2(texts.size() > 2, "the edit's own entries are kept");
+                QVERIFY2(texts.size() > 3, "the edit's own entries are kept");
             QCOMPARE(menuFont, m_form->font());
         }
     }

@@ -13,14 +13,15 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-mkdir "$work/scan" "$work/plan"
+mkdir "$work/scan" "$work/plan" "$work/preview"
 cd "$work/plan"
 
-# Runs the plan with no desktop at all and a comma-decimal locale; sets status, out, err.
+# Runs the plan with no desktop at all and a comma-decimal locale, in folder $in (the plan
+# folder by default); sets status, out, err.
 plan() {
     set +e
-    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 \
-        timeout 10 "$program" --plan "$@" >"$work/out" 2>"$work/err"
+    (cd "${in:-$work/plan}" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=de_DE.UTF-8 \
+        LANG=de_DE.UTF-8 timeout 10 "$program" --plan "$@") >"$work/out" 2>"$work/err"
     status=$?
     set -e
     out=$(cat "$work/out")
@@ -30,7 +31,8 @@ plan() {
 ten_by_ten=(45 0 0 North 122 0 0 West 10 10 4 1000 0)
 expected="1,640 points per pass; at 1.00 s per point one pass takes 27 min 20 s.
 40 rows of 40 points, each followed by one point a step south; a step is 0.25 miles.
-The time counts the pauses between points only, not the time the file writes take."
+The time counts the pauses between points only, not the time the file writes take.
+The viewer re-reads the file every 4 s but each point lasts 1 s: it will fly to about 1 point in 4. A Speed Factor of at least 20 shows it every point."
 
 plan "${ten_by_ten[@]}"
 [ "$status" -eq 0 ] || fail "status $status without a desktop: $err"
@@ -63,15 +65,35 @@ plan 45 60 0 North 122 0 0 West 10 10 4 1000 0
 grep -q '^No points' "$work/out" && grep -q 'latitude minutes 60 are out of range (0 to 59)' "$work/out" ||
     fail "broken limit not named: $out"
 
+# Another refresh; a bad one is bad usage.
+plan --refresh 2 "${ten_by_ten[@]}"
+[ "$status" -eq 0 ] && grep -q 'every 2 s but each point lasts 1 s' "$work/out" || fail "--refresh 2: $out $err"
+plan --refresh 0 "${ten_by_ten[@]}"
+[ "$status" -eq 2 ] && [ -z "$out" ] || fail "--refresh 0: status $status"
+
+# A preview is written whole where asked, and never over the scan's file, by any name.
+in=$work/preview plan --preview area.kml "${ten_by_ten[@]}"
+[ "$status" -eq 0 ] && grep -q 'xmlns="http://www.opengis.net/kml/2.2"' "$work/preview/area.kml" ||
+    fail "no preview: status $status: $err"
+echo scanning >"$work/preview/Vantrell.kml"
+ln -s Vantrell.kml "$work/preview/link.kml"
+ln "$work/preview/Vantrell.kml" "$work/preview/hard.kml"
+for target in Vantrell.kml link.kml hard.kml; do
+    in=$work/preview plan --preview "$target" "${ten_by_ten[@]}"
+    [ "$status" -eq 1 ] && grep -q '^The preview may not be written to' "$work/err" ||
+        fail "--preview $target: status $status: $err"
+done
+[ "$(cat "$work/preview/Vantrell.kml")" = scanning ] || fail "a preview replaced Vantrell.kml"
+
 for count in 0 12 14; do
     set -- "${ten_by_ten[@]}" 1
     plan "${@:1:$count}"
     [ "$status" -eq 2 ] || fail "$count values: status $status, not 2"
     [ -z "$out" ] || fail "$count values: printed to stdout"
-    [ "$(wc -l < "$work/err")" -eq 1 ] && grep -q '^usage: vantrell --plan LATDEG' "$work/err" ||
+    [ "$(wc -l < "$work/err")" -eq 1 ] && grep -q '^usage: vantrell --plan \[--refresh SECONDS\] \[--preview FILE\] LATDEG' "$work/err" ||
         fail "$count values: not a one-line usage: $err"
 done
 
 [ -z "$(ls -A "$work/plan")" ] || fail "the plan left files: $(ls -A "$work/plan")"
 [ -z "$(ls -A "$work/scan")" ] || fail "the plan wrote into the scanning copy's folder"
-echo "plan: no desktop, beside a running copy, no file written, usage status 2"
+echo "plan: no desktop, beside a running copy, no file written, usage status 2, --refresh, --preview"

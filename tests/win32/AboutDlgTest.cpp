@@ -1,4 +1,4 @@
-// The system menu's About entry and the About box of the real program.
+// The system menu's About and Plan entries, the About box and the plan of the real program.
 
 #include "Driver.h"
 
@@ -30,18 +30,21 @@ protected:
     CProgram m_program;
 };
 
-TEST_F(AboutBoxTest, SystemMenuEndsWithASeparatorAndTheAboutEntry)
+TEST_F(AboutBoxTest, SystemMenuEndsWithASeparatorTheAboutEntryAndThePlan)
 {
     probe::Shared answer{};
     ASSERT_TRUE(m_program.Ask(probe::Request::SystemMenu, answer));
-    ASSERT_GE(answer.menuCount, 3);
-    const probe::MenuItem& separator = answer.menu[answer.menuCount - 2];
-    const probe::MenuItem& about = answer.menu[answer.menuCount - 1];
+    ASSERT_GE(answer.menuCount, 4);
+    const probe::MenuItem& separator = answer.menu[answer.menuCount - 3];
+    const probe::MenuItem& about = answer.menu[answer.menuCount - 2];
+    const probe::MenuItem& plan = answer.menu[answer.menuCount - 1];
     EXPECT_TRUE(separator.type & MFT_SEPARATOR);
     EXPECT_EQ(about.id, static_cast<UINT>(IDM_ABOUTBOX));
     EXPECT_STREQ(about.text, L"&About Vantrell...");
+    EXPECT_EQ(plan.id, static_cast<UINT>(IDM_PLANBOX));
+    EXPECT_STREQ(plan.text, L"&Plan this scan...");
     bool close = false;
-    for (int i = 0; i < answer.menuCount - 2; ++i)
+    for (int i = 0; i < answer.menuCount - 3; ++i)
         close = close || answer.menu[i].id == SC_CLOSE;
     EXPECT_TRUE(close) << "the system's own entries come first";
 }
@@ -135,6 +138,84 @@ TEST_F(AboutBoxTest, AboutCommandOpensAModalBoxOwnedByTheFormAndOkOrEscapeCloses
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(m_program.Form()) != FALSE; }, 5s));
         EXPECT_TRUE(m_program.Running());
     }
+}
+
+// Before Start the plan is the fields' and opening it starts nothing; after Start it is
+// the running scan's, whose point moves on while the dialog is open.
+TEST_F(AboutBoxTest, PlanCommandPlansTheFieldsThenTheRunningScan)
+{
+    Request r;
+    r.latDeg = L"45", r.latWord = L"North", r.lonDeg = L"122", r.lonWord = L"West";
+    r.milesEast = L"1", r.milesSouth = L"1", r.speed = L"0", r.range = L"1000", r.resolution = L"0";
+    m_program.Fill(r);
+    const std::wstring kml = m_folder.File(L"Vantrell.kml");
+    for (const bool started : {false, true}) {
+        SCOPED_TRACE(started ? "after Start" : "before Start");
+        if (started) {
+            m_program.Click(IDOK);
+            ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(kml).empty(); }, 10s));
+        }
+        SystemCommand(IDM_PLANBOX);
+        HWND plan = WaitForAboutBox();
+        ASSERT_NE(plan, nullptr) << "no plan";
+        EXPECT_EQ(WindowText(plan), L"Vantrell Plan");
+        EXPECT_FALSE(IsWindowEnabled(m_program.Form())) << "the plan is modal";
+        const std::wstring text = WindowText(GetDlgItem(plan, IDC_PLAN_TEXT));
+        EXPECT_NE(text.find(L"20 points per pass"), std::wstring::npos);
+        EXPECT_EQ(text.find(L'\n'), text.find(L"\r\n") + 1) << "an edit breaks lines at CR LF";
+        HWND progress = GetDlgItem(plan, IDC_PLAN_PROGRESS);
+        const std::wstring first = WindowText(progress);
+        if (started) { // at speed 0 every refresh finds another point
+            EXPECT_EQ(first.rfind(L"Pass ", 0), 0u) << std::string(first.begin(), first.end());
+            EXPECT_TRUE(WaitUntil([&] { return WindowText(progress) != first; }, 5s))
+                << "the progress stays at " << std::string(first.begin(), first.end());
+        } else {
+            EXPECT_TRUE(first == L"Not started: Start begins the first pass.");
+        }
+        m_program.PressKey(GetDlgItem(plan, IDOK), VK_ESCAPE);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(plan); }, kCloseDeadline)) << "the plan stays";
+        if (!started) { // a worker at speed 0 would have written by now
+            EXPECT_EQ(GetFileAttributesW(kml.c_str()), INVALID_FILE_ATTRIBUTES) << "a plan wrote Vantrell.kml";
+        }
+    }
+}
+
+// Saving a preview in another folder writes it there under the name typed, and the scan
+// goes on writing Vantrell.kml where it was started: browsing must not move the working
+// folder (Windows moves it unless told not to; Wine 8 never does).
+TEST_F(AboutBoxTest, SavePreviewElsewhereLeavesTheScanInItsFolder)
+{
+    Request r;
+    r.latDeg = L"45", r.latWord = L"North", r.lonDeg = L"122", r.lonWord = L"West";
+    r.milesEast = L"1", r.milesSouth = L"1", r.speed = L"0", r.range = L"1000", r.resolution = L"0";
+    m_program.Fill(r);
+    m_program.Click(IDOK);
+    const std::wstring kml = m_folder.File(L"Vantrell.kml");
+    ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(kml).empty(); }, 10s));
+    SystemCommand(IDM_PLANBOX);
+    HWND plan = WaitForAboutBox();
+    ASSERT_NE(plan, nullptr) << "no plan";
+    PostMessageW(GetDlgItem(plan, IDC_PLAN_SAVE), BM_CLICK, 0, 0); // the save dialog is modal
+    HWND save = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (save = m_program.OwnedDialog(plan)) != nullptr; }, 10s)) << "no save dialog";
+    // The file name box: a combo box on Windows (cmb13), an edit under Wine (edt1).
+    HWND name = GetDlgItem(save, 0x47C) ? GetDlgItem(save, 0x47C) : GetDlgItem(save, 0x480);
+    ASSERT_NE(name, nullptr);
+    EXPECT_TRUE(WindowText(name) == L"Vantrell plan.kml");
+    CScratchFolder elsewhere;
+    // The engine names files in the ANSI code page: an accent must reach it as such.
+    const std::wstring preview = elsewhere.File(L"pr\u00e9view.kml");
+    SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(preview.c_str()), SMTO_NORMAL, 5000, nullptr);
+    PostMessageW(save, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(preview).find("<kml") != std::string::npos; }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(save); }, kCloseDeadline));
+
+    const std::string before = ReadWholeFile(kml);
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(kml) != before; }, 5s)) << "the scan stopped writing here";
+    EXPECT_EQ(GetFileAttributesW(elsewhere.File(L"Vantrell.kml").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the scan moved to the preview's folder";
+    m_program.PressKey(GetDlgItem(plan, IDOK), VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(plan); }, kCloseDeadline));
 }
 
 TEST_F(AboutBoxTest, OtherSystemCommandsKeepTheirUsualEffect)

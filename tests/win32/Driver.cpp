@@ -4,6 +4,7 @@
 #include "ScanJob.h"
 #include "TextToNumber.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <stdexcept>
@@ -233,9 +234,10 @@ bool CProgram::Running() const
     return m_process.hProcess && WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-HWND CProgram::OwnedDialog() const
+HWND CProgram::OwnedDialog(HWND owner) const
 {
-    return m_form ? FindDialog(ProcessId(), m_form) : nullptr;
+    owner = owner ? owner : m_form;
+    return owner ? FindDialog(ProcessId(), owner) : nullptr;
 }
 
 HWND CProgram::Focus() const
@@ -335,12 +337,15 @@ void CProgram::PressKey(HWND target, WPARAM key)
 
 std::wstring WindowText(HWND window)
 {
-    wchar_t text[512];
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length))
+        return L"";
+    std::wstring text(length + 1, L'\0');
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 5000,
                              &length))
         return L"";
-    return std::wstring(text, length);
+    text.resize(std::min<std::size_t>(length, text.size() - 1));
+    return text;
 }
 
 std::wstring ClassName(HWND window)

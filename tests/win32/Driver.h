@@ -108,8 +108,9 @@ public:
     HWND Item(int id) const { return GetDlgItem(m_form, id); }
     DWORD ProcessId() const { return m_process.dwProcessId; }
     DWORD ThreadId() const { return m_process.dwThreadId; }
-    // The visible dialog owned by the form (the About box), or nullptr.
-    HWND OwnedDialog() const;
+    // The visible dialog owned by owner (the form unless said otherwise: the About box),
+    // or nullptr.
+    HWND OwnedDialog(HWND owner = nullptr) const;
     // The window that has the keyboard focus on the program's thread.
     HWND Focus() const;
 

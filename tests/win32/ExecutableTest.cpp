@@ -183,7 +183,7 @@ TEST(ExecutableHeaders, ImportsOnlyWindowsOwnDlls)
     ASSERT_NE(directory.VirtualAddress, 0u);
     std::size_t at = image.Offset(directory.VirtualAddress);
     ASSERT_NE(at, 0u);
-    const std::set<std::string> windows = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll",
+    const std::set<std::string> windows = {"kernel32.dll", "user32.dll",   "gdi32.dll",   "comctl32.dll", "comdlg32.dll",
                                            "msvcrt.dll",   "advapi32.dll", "shell32.dll", "ole32.dll"};
     std::set<std::string> imported;
     for (;; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {

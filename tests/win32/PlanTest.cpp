@@ -12,7 +12,9 @@ const wchar_t* const kTenByTen = L"45 0 0 North 122 0 0 West 10 10 4 1000 0";
 const char* const kTenByTenPlan =
     "1,640 points per pass; at 1.00 s per point one pass takes 27 min 20 s.\r\n"
     "40 rows of 40 points, each followed by one point a step south; a step is 0.25 miles.\r\n"
-    "The time counts the pauses between points only, not the time the file writes take.\r\n";
+    "The time counts the pauses between points only, not the time the file writes take.\r\n"
+    "The viewer re-reads the file every 4 s but each point lasts 1 s: it will fly to about 1 point in 4. A Speed "
+    "Factor of at least 20 shows it every point.\r\n";
 
 struct Finished {
     DWORD code = 0;
@@ -94,18 +96,33 @@ TEST(PlanCommand, PrintsThroughAPipeAndWritesNoFile)
         const char* what;
         const wchar_t* args;
         DWORD code;
-        const char* out;
+        std::string out;
         const char* err;
+        const wchar_t* leaves = nullptr; // the one file the plan writes
     };
+    const std::string refusal = "The preview may not be written to \"VANTRELL.KML\": that is Vantrell.kml, the file "
+                                "the scan keeps rewriting, or one of its temporary files. Choose another name.\r\n";
     const Case cases[] = {
         {"10 x 10 miles", kTenByTen, 0, kTenByTenPlan, ""},
         {"empty words", L"\"\" \"\" \"\" \"\" \"\" \"\" \"\" \"\" 0 1 0 \"\" 0", 0,
          "4 points per pass; speed factor 0 pauses after no point, so a pass takes only as long as its file "
-         "writes.\r\nMiles east 0: no rows, only points due south of the corner, a step of 0.25 miles apart.\r\n",
+         "writes.\r\nMiles east 0: no rows, only points due south of the corner, a step of 0.25 miles apart.\r\n"
+         "Speed Factor 0: the viewer, re-reading the file every 4 s, will see almost none of the points. A Speed "
+         "Factor of at least 20 shows it every point.\r\n",
          ""},
         {"twelve values", L"45 0 0 North 122 0 0 West 10 10 4 1000", 2, "",
-         "usage: Vantrell.exe --plan LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH SPEED "
-         "RANGE RESOLUTION\r\n"},
+         "usage: Vantrell.exe --plan [--refresh SECONDS] [--preview FILE] LATDEG LATMIN LATSEC LATWORD LONDEG "
+         "LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\r\n"},
+        {"another refresh", L"--refresh 2 45 0 0 North 122 0 0 West 10 10 4 1000 0", 0,
+         std::string(kTenByTenPlan).replace(std::string(kTenByTenPlan).find("The viewer"), std::string::npos,
+                                            "The viewer re-reads the file every 2 s but each point lasts 1 s: it "
+                                            "will fly to about 1 point in 2. A Speed Factor of at least 12 shows "
+                                            "it every point.\r\n"),
+         ""},
+        {"a preview", L"--preview area.kml 45 0 0 North 122 0 0 West 10 10 4 1000 0", 0,
+         std::string(kTenByTenPlan) + "Preview written to \"area.kml\".\r\n", "", L"area.kml"},
+        {"never over the scan's file", L"--preview VANTRELL.KML 45 0 0 North 122 0 0 West 10 10 4 1000 0", 1,
+         kTenByTenPlan, refusal.c_str()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -115,6 +132,9 @@ TEST(PlanCommand, PrintsThroughAPipeAndWritesNoFile)
         EXPECT_EQ(finished.code, c.code);
         EXPECT_EQ(finished.out, c.out);
         EXPECT_EQ(finished.err, c.err);
+        if (c.leaves) {
+            EXPECT_TRUE(DeleteFileW(folder.File(c.leaves).c_str())) << "no preview";
+        }
         EXPECT_TRUE(FolderIsEmpty(folder)) << "the plan left a file";
     }
 }

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
@@ -95,8 +96,20 @@ QWidget* MakeControl(QWidget& dialog, const res::DialogItem& item, const Control
         return label;
     }
     case ControlKind::Edit: {
+        if (traits.multiLine) {
+            auto* edit = new QPlainTextEdit(&dialog);
+            edit->setReadOnly(traits.readOnly);
+            if (traits.readOnly) // still selectable and copyable from the keyboard
+                edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            edit->setTabChangesFocus(true); // Tab leaves a dialog's edit
+            edit->setLineWrapMode(traits.wraps ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+            edit->setVerticalScrollBarPolicy(traits.vScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+            edit->setHorizontalScrollBarPolicy(traits.wraps ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+            return edit;
+        }
         auto* edit = new QLineEdit(&dialog);
         edit->setFrame(true);
+        edit->setReadOnly(traits.readOnly);
         if (traits.digitsOnly) {
             edit->installEventFilter(new CDigitsOnly(edit));
             edit->setInputMethodHints(Qt::ImhDigitsOnly); // input methods offer digits
@@ -215,7 +228,8 @@ QHash<int, QWidget*> BuildDialog(QWidget& dialog, const res::Dialog& dialogTempl
         widget->setObjectName(ControlObjectName(item, statics));
         // A label names the field that follows it in the template, as the platform's
         // accessibility derives a field's name from the static text just before it.
-        if (previousLabel && (qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget))) {
+        if (previousLabel && (qobject_cast<QLineEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget) ||
+                              qobject_cast<QComboBox*>(widget))) {
             previousLabel->setBuddy(widget);
             widget->setAccessibleName(AccessibleNameOf(previousLabel->text()));
         }

@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "DialogLayout.h"
+#include "PlanDlg.h"
 #include "ProgramResources.h"
 
 #include <QAbstractButton>
@@ -42,7 +43,7 @@ CScanDlg::CScanDlg(QWidget* parent)
     connect(qobject_cast<QAbstractButton*>(m_controls.value(IDCANCEL)), &QAbstractButton::clicked, this,
             &QDialog::reject);
 
-    // The edits cover most of the form: their own menus offer the About box too.
+    // The edits cover most of the form: their own menus offer the About box and the plan too.
     for (QWidget* control : std::as_const(m_controls)) {
         auto* edit = qobject_cast<QLineEdit*>(control);
         if (!edit)
@@ -56,6 +57,8 @@ CScanDlg::CScanDlg(QWidget* parent)
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CScanDlg::ShowAbout);
+    auto* plan = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
+    connect(plan, &QShortcut::activated, this, &CScanDlg::ShowPlan);
 
     m_controls.value(IDC_LAT_DEG)->setFocus();
 }
@@ -81,10 +84,13 @@ void CScanDlg::ShowMenu(QMenu& menu, const QPoint& at)
     // After a separator, as a system menu carries it; a menu is a window of its own and
     // would otherwise take the desktop's font, not the form's.
     const QString about = LoadResourceString(IDS_ABOUTBOX);
-    if (!about.isEmpty()) {
+    const QString plan = LoadResourceString(IDS_PLANBOX);
+    if (!about.isEmpty() || !plan.isEmpty())
         menu.addSeparator();
+    if (!about.isEmpty())
         menu.addAction(about, this, &CScanDlg::ShowAbout);
-    }
+    if (!plan.isEmpty())
+        menu.addAction(plan, this, &CScanDlg::ShowPlan);
     menu.setFont(font());
     if (!menu.isEmpty())
         menu.exec(at);
@@ -94,6 +100,12 @@ void CScanDlg::ShowAbout()
 {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CScanDlg::ShowPlan()
+{
+    CPlanDlg plan(*this, this);
+    plan.exec();
 }
 
 } // namespace vantrell::qt

@@ -19,13 +19,15 @@ public:
 
     // The About box, modal over the form; the scan goes on meanwhile.
     void ShowAbout();
+    // The plan dialog, modal over the form likewise; it starts and writes nothing.
+    void ShowPlan();
 
 protected:
     std::string ReadFieldText(int id) const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    // Adds the About entry to menu, in the form's font, and runs it at the global point.
+    // Adds the About and Plan entries to menu, in the form's font, and runs it at the global point.
     void ShowMenu(QMenu& menu, const QPoint& at);
 
     QHash<int, QWidget*> m_controls;

@@ -2,6 +2,7 @@
 
 #include "ScanPlan.h"
 #include "SingleInstance.h"
+#include "WideText.h"
 
 #include <windows.h>
 
@@ -12,37 +13,6 @@
 
 namespace vantrell::win32 {
 namespace {
-
-std::string Utf8(const wchar_t* text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.pop_back(); // the terminating NUL
-    return out;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
-
-// Windows text: CR LF line ends.
-std::string WithCrLf(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
 
 bool WriteAll(HANDLE handle, const std::string& bytes)
 {

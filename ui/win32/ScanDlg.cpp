@@ -1,6 +1,7 @@
 #include "ScanDlg.h"
 
 #include "AboutDlg.h"
+#include "PlanDlg.h"
 #include "ResourceReader.h"
 
 #include <span>
@@ -44,7 +45,7 @@ void ApplyDialogInit(const CScanDlg& dlg)
     }
 }
 
-// After the system menu's own entries: a separator, then the About box.
+// After the system menu's own entries: a separator, then the About box and the plan.
 void AppendAboutCommand(const CScanDlg& dlg)
 {
     HMENU menu = GetSystemMenu(dlg.m_hWnd, FALSE);
@@ -55,6 +56,8 @@ void AppendAboutCommand(const CScanDlg& dlg)
         return;
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, text);
+    if (LoadStringA(dlg.m_hInstance, IDS_PLANBOX, text, static_cast<int>(sizeof text)) > 0)
+        AppendMenuA(menu, MF_STRING, IDM_PLANBOX, text);
 }
 
 // Assistive technology names each field after the static text right before it in the
@@ -119,10 +122,15 @@ BOOL OnCommand(CScanDlg& dlg, WORD id, WORD code)
 BOOL OnSysCommand(CScanDlg& dlg, WPARAM command)
 {
     // The low four bits of a system command are the system's own.
-    if ((command & 0xFFF0) != IDM_ABOUTBOX)
-        return FALSE;
-    ShowAboutBox(dlg.m_hInstance, dlg.m_hWnd);
-    return TRUE;
+    switch (command & 0xFFF0) {
+    case IDM_ABOUTBOX:
+        ShowAboutBox(dlg.m_hInstance, dlg.m_hWnd);
+        return TRUE;
+    case IDM_PLANBOX:
+        ShowPlanBox(dlg.m_hInstance, dlg.m_hWnd, dlg);
+        return TRUE;
+    }
+    return FALSE;
 }
 
 // Minimised, the form draws its icon centred in the icon area; otherwise the dialog

@@ -1,0 +1,99 @@
+#include "PlanCommand.h"
+
+#include "Preview.h"
+#include "PlanText.h"
+#include "TextToNumber.h"
+
+#include <charconv>
+
+namespace vantrell {
+namespace {
+
+// A plan must not touch the program's file, nor wait.
+class CNoWriter final : public IPointWriter, public ISleeper {
+public:
+    void WritePoint(float, float, std::int32_t) override {}
+    void Sleep(std::uint64_t) override {}
+};
+
+std::string Usage(std::string_view program)
+{
+    return "usage: " + std::string(program) + " " + std::string(kPlanOption) + " [" + std::string(kRefreshOption) +
+           " SECONDS] [" + std::string(kPreviewOption) +
+           " FILE] LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\n";
+}
+
+// Whole seconds only, digits and nothing else: unlike the form's values, an option
+// mistyped is an error, not a number read as far as it goes.
+std::optional<int> RefreshSeconds(const std::string& text)
+{
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || text.front() == '-' || error != std::errc() || end != text.data() + text.size() ||
+        seconds < 1 || seconds > kMaxRefreshSeconds)
+        return std::nullopt;
+    return seconds;
+}
+
+} // namespace
+
+std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<const std::string> args)
+{
+    if (args.empty() || args[0] != kPlanOption)
+        return std::nullopt;
+    PlanOutput output;
+    const auto usage = [&](const std::string& why) {
+        output.status = 2;
+        output.err = why + Usage(program);
+        return output;
+    };
+
+    PlanOptions options;
+    std::optional<std::string> preview;
+    bool refreshGiven = false;
+    std::size_t first = 1;
+    while (first < args.size() && (args[first] == kRefreshOption || args[first] == kPreviewOption)) {
+        const std::string& option = args[first];
+        const bool refresh = option == kRefreshOption;
+        if (refresh ? refreshGiven : preview.has_value())
+            return usage(std::string(program) + ": " + option + " is given twice\n");
+        if (first + 1 >= args.size())
+            return usage(std::string(program) + ": " + option + " needs a value\n");
+        const std::string& value = args[first + 1];
+        if (refresh) {
+            const std::optional<int> seconds = RefreshSeconds(value);
+            if (!seconds)
+                return usage(std::string(program) + ": " + option + " takes whole seconds from 1 to " +
+                             Grouped(std::int64_t{kMaxRefreshSeconds}) + ", not " + Quoted(value) + "\n");
+            options.refreshSeconds = *seconds;
+            refreshGiven = true;
+        } else {
+            preview = value;
+        }
+        first += 2;
+    }
+    if (args.size() - first != 13)
+        return usage("");
+
+    const auto number = [&](std::size_t i) { return TextToInt32(args[first + i]); };
+    CNoWriter nothing;
+    CScanJob job(number(0), number(1), number(2), args[first + 3], number(4), number(5), number(6),
+                 args[first + 7], number(8), number(9), number(10), number(11), number(12), nothing, nothing);
+    output.out = PlanText(job, options);
+    if (preview) {
+        std::string error;
+        PreviewSummary summary;
+        if (!WritePreview(*preview, job, error, &summary)) {
+            output.status = 1;
+            output.err = error + "\n";
+        } else {
+            output.out += "Preview written to " + Quoted(*preview);
+            if (summary.shown < summary.total)
+                output.out += "; its path shows " + PreviewShows(summary);
+            output.out += ".\n";
+        }
+    }
+    return output;
+}
+
+} // namespace vantrell

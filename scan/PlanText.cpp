@@ -1,0 +1,353 @@
+#include "PlanText.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+namespace vantrell {
+namespace {
+
+// A number as to_chars writes it: no locale, the shortest form that reads back exactly.
+template <class Number>
+std::string Digits(Number n)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, n);
+    return std::string(text, result.ptr);
+}
+
+std::string Count(std::int32_t n) { return Grouped(std::int64_t{n}); }
+
+void AngleLimits(std::vector<std::string>& broken, const RequestCheck& check, const char* name, Rule first,
+                 std::int32_t deg, std::int32_t min, std::int32_t sec, std::int32_t maxDeg)
+{
+    // The four angle rules follow each other: degrees, minutes, seconds, past the end.
+    const auto rule = [&](int i) {
+        return check.Breaks(static_cast<Rule>(static_cast<std::uint32_t>(first) << i));
+    };
+    const std::string max = Digits(maxDeg);
+    if (rule(0))
+        broken.push_back(std::string(name) + " degrees " + Count(deg) + " are out of range (0 to " + max + ")");
+    if (rule(1))
+        broken.push_back(std::string(name) + " minutes " + Count(min) + " are out of range (0 to 59)");
+    if (rule(2))
+        broken.push_back(std::string(name) + " seconds " + Count(sec) + " are out of range (0 to 59)");
+    if (rule(3))
+        broken.push_back(std::string(name) + " " + max + " degrees " + Digits(min) + " minutes " + Digits(sec) +
+                         " seconds lies past " + max + " degrees");
+}
+
+void WordLimit(std::vector<std::string>& broken, bool breaks, const char* name, const std::string& word,
+               std::string_view positive, std::string_view negative)
+{
+    if (breaks)
+        broken.push_back(std::string(name) + " word " + Quoted(word) + " is none of " + std::string(positive) +
+                         ", " + std::string(negative) + " or empty (letter case counts)");
+}
+
+std::string QuartersAsSeconds(std::int32_t quarters)
+{
+    static constexpr std::array<const char*, 4> kHundredths = {"00", "25", "50", "75"};
+    return Count(quarters / 4) + "." + kHundredths[static_cast<std::size_t>(quarters % 4)];
+}
+
+// The code point of the UTF-8 sequence at text[i], its length in used; nothing for a
+// byte that starts no well-formed sequence.
+std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t i, std::size_t& used)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t least = 0;
+    if (lead < 0x80) {
+        used = 1;
+        return lead;
+    } else if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2, code = lead & 0x1fu, least = 0x80;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3, code = lead & 0x0fu, least = 0x800;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4, code = lead & 0x07u, least = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (i + length > text.size())
+        return std::nullopt;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xc0u) != 0x80u)
+            return std::nullopt;
+        code = (code << 6) | (byte(i + k) & 0x3fu);
+    }
+    if (code < least || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+        return std::nullopt;
+    used = length;
+    return code;
+}
+
+// Characters a terminal would not show as themselves: controls, line and paragraph
+// separators, and the marks that reorder or redirect text.
+bool Unshowable(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e || c == 0x200f ||
+           (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+std::string PassLine(std::uint64_t pass)
+{
+    return "Pass " + Grouped(pass) + ": ";
+}
+
+std::string Points(std::uint64_t n)
+{
+    return Grouped(n) + (n == 1 ? " point" : " points");
+}
+
+} // namespace
+
+std::string Quoted(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t used = 1;
+        const std::optional<char32_t> code = DecodeUtf8(text, i, used);
+        if (!code || (*code < 0x80 && Unshowable(*code))) {
+            const auto byte = static_cast<unsigned char>(text[i]);
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        } else if (Unshowable(*code)) {
+            out += "\\u{";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += kHex[(*code >> shift) & 0xf];
+            out += '}';
+        } else {
+            if (*code == '"' || *code == '\\')
+                out += '\\';
+            out.append(text, i, used);
+        }
+        i += used;
+    }
+    out += '"';
+    return out;
+}
+
+std::string Grouped(std::uint64_t n)
+{
+    const std::string digits = Digits(n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string Grouped(std::int64_t n)
+{
+    // The magnitude as unsigned, so the most negative value has one too.
+    const std::uint64_t magnitude = n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+    std::string out = n < 0 ? "-" : "";
+    out += Grouped(magnitude);
+    return out;
+}
+
+std::string QuarterSecondsText(std::uint64_t count, std::uint64_t factor)
+{
+    // count * factor can pass 2^64: split count at whole days first.
+    constexpr std::uint64_t kQuartersPerDay = 4 * 86'400;
+    const std::uint64_t rest = (count % kQuartersPerDay) * factor;
+    const std::uint64_t days = (count / kQuartersPerDay) * factor + rest / kQuartersPerDay;
+    std::uint64_t quarters = rest % kQuartersPerDay;
+    const std::uint64_t hours = quarters / (4 * 3600);
+    quarters %= 4 * 3600;
+    const std::uint64_t minutes = quarters / (4 * 60);
+    quarters %= 4 * 60;
+
+    std::string text;
+    const auto part = [&](std::uint64_t n, const char* unit) {
+        if (n == 0)
+            return;
+        if (!text.empty())
+            text += ' ';
+        text += Grouped(n);
+        text += ' ';
+        text += unit;
+    };
+    part(days, "d");
+    part(hours, "h");
+    part(minutes, "min");
+    if (quarters > 0) {
+        static constexpr std::array<const char*, 4> kFraction = {"", ".25", ".5", ".75"};
+        if (!text.empty())
+            text += ' ';
+        text += Digits(quarters / 4);
+        text += kFraction[quarters % 4];
+        text += " s";
+    }
+    if (text.empty())
+        return "0 s";
+    if (days >= 366) {
+        // Whole Gregorian years: 146,097 days in 400 of them.
+        const std::uint64_t years = days / 146'097 * 400 + days % 146'097 * 400 / 146'097;
+        text += " (about " + Grouped(years) + (years == 1 ? " year)" : " years)");
+    }
+    return text;
+}
+
+std::vector<std::string> BrokenLimits(const CScanJob& job)
+{
+    const RequestCheck check = job.Check();
+    std::vector<std::string> broken;
+    AngleLimits(broken, check, "latitude", Rule::LatitudeDegrees, job.m_nLatDeg, job.m_nLatMin, job.m_nLatSec, 90);
+    WordLimit(broken, check.Breaks(Rule::LatitudeWord), "latitude", job.m_strLatDir, kNorth, kSouth);
+    AngleLimits(broken, check, "longitude", Rule::LongitudeDegrees, job.m_nLonDeg, job.m_nLonMin, job.m_nLonSec,
+                180);
+    WordLimit(broken, check.Breaks(Rule::LongitudeWord), "longitude", job.m_strLonDir, kEast, kWest);
+    if (check.Breaks(Rule::NegativeResolution))
+        broken.push_back("resolution " + Count(job.m_nResolution) + " is negative: the rows would never end");
+    if (check.Breaks(Rule::NegativeSpeed))
+        broken.push_back("speed factor " + Count(job.m_nSpeedFactor) + " is negative: the pause would run for weeks");
+    const std::string beyond = " are beyond the " + Grouped(static_cast<std::uint64_t>(check.reach)) +
+                               " miles that steps of " + Digits(check.step) + " miles can reach";
+    if (check.Breaks(Rule::EastBeyondReach))
+        broken.push_back("miles east " + Count(job.m_nMilesEast) + beyond);
+    if (check.Breaks(Rule::SouthBeyondReach))
+        broken.push_back("miles south " + Count(job.m_nMilesSouth) + beyond);
+    if (check.Breaks(Rule::NoMilesSouth))
+        broken.push_back("miles south " + Count(job.m_nMilesSouth) + ": the area needs at least 1 to have a row");
+    return broken;
+}
+
+namespace {
+
+std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
+{
+    std::vector<std::string> warnings;
+
+    // A point must last the refresh and a second more for the viewer to fly there and
+    // load it; the speed factor counts quarter seconds.
+    const std::int64_t refresh = std::clamp(options.refreshSeconds, 1, kMaxRefreshSeconds);
+    const std::int64_t speed = job.m_nSpeedFactor;
+    const std::int64_t enough = (refresh + 1) * 4;
+    const std::string every = "every " + Grouped(refresh) + " s";
+    const std::string fix = " A Speed Factor of at least " + Grouped(enough) + " shows it every point.";
+    if (speed == 0) {
+        warnings.push_back("Speed Factor 0: the viewer, re-reading the file " + every +
+                           ", will see almost none of the points." + fix);
+    } else if (speed < enough) {
+        std::string text = "The viewer re-reads the file " + every + " but each point lasts " +
+                           QuarterSecondsText(1, static_cast<std::uint64_t>(speed));
+        const std::int64_t oneIn = (refresh * 8 + speed) / (speed * 2); // refresh over a point's time, rounded
+        if (oneIn >= 2)
+            text += ": it will fly to about 1 point in " + Grouped(oneIn) + ".";
+        else
+            text += ": that leaves it less than a second to fly to each point and load its imagery.";
+        warnings.push_back(text + fix);
+    }
+
+    const auto typed = [](std::int32_t deg, std::int32_t min, std::int32_t sec) {
+        return deg != 0 || min != 0 || sec != 0;
+    };
+    if (job.m_strLatDir.empty() && typed(job.m_nLatDeg, job.m_nLatMin, job.m_nLatSec))
+        warnings.push_back("No hemisphere is picked for latitude: the corner lies on the equator, whatever "
+                           "degrees were typed.");
+    if (job.m_strLonDir.empty() && typed(job.m_nLonDeg, job.m_nLonMin, job.m_nLonSec))
+        warnings.push_back("No hemisphere is picked for longitude: the corner lies on the prime meridian, "
+                           "whatever degrees were typed.");
+
+    const OutsideCount outside = CountOutside(job, shape);
+    const auto lie = [](std::uint64_t n, bool exact) {
+        return (exact ? "" : "about ") + Points(n) + (n == 1 ? " lies" : " lie");
+    };
+    if (outside.pastNorthPole > 0)
+        warnings.push_back("The area reaches past the North Pole: " + lie(outside.pastNorthPole, true) +
+                           " beyond 90° latitude.");
+    if (outside.pastSouthPole > 0)
+        warnings.push_back("The area reaches past the South Pole: " + lie(outside.pastSouthPole, true) +
+                           " beyond \u221290° latitude.");
+    const bool exact = outside.longitudesExact;
+    if (outside.pastEast > 0 || outside.pastWest > 0) {
+        std::string text = "The area reaches across the 180° meridian: ";
+        if (outside.pastEast > 0)
+            text += lie(outside.pastEast, exact) + " beyond 180° longitude";
+        if (outside.pastEast > 0 && outside.pastWest > 0)
+            text += " and " + std::string(exact ? "" : "about ") + Grouped(outside.pastWest) + " beyond \u2212180°";
+        else if (outside.pastWest > 0)
+            text += lie(outside.pastWest, exact) + " beyond \u2212180° longitude";
+        warnings.push_back(text + ".");
+    }
+    return warnings;
+}
+
+} // namespace
+
+std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& options)
+{
+    const std::optional<PassShape> shape = CountPass(job);
+    return shape ? Warnings(job, *shape, options) : std::vector<std::string>{};
+}
+
+std::string PlanText(CScanJob& job, const PlanOptions& options)
+{
+    const std::optional<PassShape> shape = CountPass(job);
+    if (!shape) {
+        const std::vector<std::string> broken = BrokenLimits(job);
+        std::string text = "No points: a scan of this request writes nothing. It breaks ";
+        text += broken.size() == 1 ? "one limit:\n" : Digits(broken.size()) + " limits:\n";
+        for (const std::string& line : broken)
+            text += "  " + line + "\n";
+        return text;
+    }
+
+    const std::uint64_t speed = static_cast<std::uint32_t>(job.m_nSpeedFactor); // valid: >= 0
+    std::string text = Points(shape->points) + " per pass; ";
+    if (speed == 0) {
+        text += "speed factor 0 pauses after no point, so a pass takes only as long as its file writes.\n";
+    } else {
+        text += "at " + QuartersAsSeconds(job.m_nSpeedFactor) + " s per point one pass takes " +
+                QuarterSecondsText(shape->points, speed) + ".\n";
+    }
+    const std::string step = Digits(shape->step);
+    if (shape->pointsPerRow > 0) {
+        text += Grouped(shape->rowPairs * 2) + " rows of " + Grouped(shape->pointsPerRow) +
+                " points, each followed by one point a step south; a step is " + step + " miles.\n";
+    } else {
+        text += "Miles east " + Count(job.m_nMilesEast) +
+                ": no rows, only points due south of the corner, a step of " + step + " miles apart.\n";
+    }
+    if (speed != 0)
+        text += "The time counts the pauses between points only, not the time the file writes take.\n";
+    for (const std::string& warning : Warnings(job, *shape, options))
+        text += warning + "\n";
+    return text;
+}
+
+std::string ProgressText(CScanJob& job, std::uint64_t emitted, bool paused)
+{
+    const std::optional<PassShape> shape = CountPass(job);
+    std::string text;
+    if (!shape) {
+        text = "No points: a scan of this request writes nothing";
+    } else if (emitted == 0) {
+        text = PassLine(1) + "starting";
+    } else {
+        const std::uint64_t perPass = shape->points;
+        const std::uint64_t point = (emitted - 1) % perPass + 1;
+        const std::uint64_t left = perPass - point;
+        text = PassLine((emitted - 1) / perPass + 1) + "point " + Grouped(point) + " of " + Grouped(perPass) + " (" +
+               Grouped(point * 100 / perPass) + " %)";
+        const auto speed = static_cast<std::uint64_t>(job.m_nSpeedFactor); // valid: >= 0
+        if (left == 0)
+            text += ", the last of this pass";
+        else if (speed > 0)
+            text += ", about " + QuarterSecondsText(left, speed) + " left in this pass";
+    }
+    if (paused)
+        text += "\nPaused";
+    return text;
+}
+
+} // namespace vantrell

@@ -1,0 +1,54 @@
+#pragma once
+// The plan and the progress of a scan in words, for `--plan` and for both programs'
+// forms. Portable; writes no file, never sleeps and changes no job, so the user-interface
+// thread may word a job that the worker walks.
+
+#include "PassCount.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantrell {
+
+struct PlanOptions {
+    // Seconds between the viewer's re-readings of the file, 1 to kMaxRefreshSeconds
+    // (others are taken as the nearer end): the network link file we ship says 4.
+    int refreshSeconds = 4;
+};
+inline constexpr int kMaxRefreshSeconds = 3600;
+
+// Every limit the request breaks, one phrase each ("latitude minutes 60 are out of range
+// (0 to 59)"); empty exactly when the request yields points.
+std::vector<std::string> BrokenLimits(const CScanJob& job);
+
+// What the viewer will make of a request that yields points, one sentence each: a pace
+// faster than its refresh, a hemisphere left empty, points past a pole or the 180°
+// meridian. Empty for a request without points.
+std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& options = {});
+
+// The plan as text, lines ending in '\n': the points per pass and the time the pacing
+// takes, then the warnings; or the broken limits.
+std::string PlanText(CScanJob& job, const PlanOptions& options = {});
+
+// A running scan in words. emitted: points emitted since the walk began (CScanJob's
+// Emitted()). One line "Pass 1: point 412 of 1,640 (25 %), about 20 min 28 s left in this
+// pass" for the last point emitted, or "Pass 1: starting" before the first; while
+// paused a second line "Paused" follows, after a '\n'. No line end at the close.
+std::string ProgressText(CScanJob& job, std::uint64_t emitted, bool paused);
+
+// n with a comma between groups of three digits, locale-free: "-1,234,567".
+std::string Grouped(std::int64_t n);
+std::string Grouped(std::uint64_t n);
+
+// A duration of count * factor quarter seconds (count below 2^51, factor below 2^31:
+// a pass's points and a speed factor), e.g. "2 d 3 h 35 min 12.25 s"; zero parts are
+// left out, "0 s" for nothing.
+std::string QuarterSecondsText(std::uint64_t count, std::uint64_t factor);
+
+// text in double quotes as typed, but for what would change how a terminal shows the
+// line: controls, line and paragraph separators and direction marks as \xNN or \u{XXXX},
+// bytes that are not UTF-8 as \xNN; '"' and '\' with a backslash.
+std::string Quoted(std::string_view text);
+
+} // namespace vantrell
