@@ -31,13 +31,14 @@ public:
     // Windows, below. Allocates nothing. One thread at a time.
     // On Windows a reader's handle can block every way of replacing the file. The move is
     // then retried for up to kHeldRetryMs, so a reader that holds the file briefly costs
-    // no point. Past that the file is rewritten in place, never emptied first, under an
-    // exclusive byte-range lock: another handle's ReadFile fails meanwhile, and the
-    // reader gets the whole document at its next read. A reader through a memory
-    // mapping, which no lock stops, can still catch a write half done. Where the lock is
-    // found not to stop another handle's read (Wine), the file is never written in
-    // place and false is returned. A failure part-way through an in-place rewrite can
-    // leave the file partly rewritten.
+    // no point; for a tenth of that while the last call found it held all along, so that
+    // a reader keeping it open does not slow every point. Past that the file is rewritten
+    // in place, never emptied first, under an exclusive byte-range lock: another handle's
+    // ReadFile fails meanwhile, and the reader gets the whole document at its next read.
+    // A reader through a memory mapping, which no lock stops, can still catch a write half
+    // done. Where the lock is found not to stop another handle's read (Wine), the file is
+    // never written in place and false is returned. A failure part-way through an
+    // in-place rewrite can leave the file partly rewritten.
     bool Replace(const char* data, std::size_t size) noexcept;
     static constexpr int kHeldRetryMs = 200; // well inside CLookAtFile::kFreezeWait
 
@@ -58,6 +59,7 @@ private:
     std::wstring m_widePath;
     std::wstring m_wideTemporary;
     std::vector<std::uint64_t> m_renameInfo;
+    bool m_heldThrough = false; // the last call found the target held for all of its retry
 #endif
 };
 

@@ -239,16 +239,20 @@ bool CFileReplacer::Replace(const char* data, std::size_t size) noexcept
     }
     // A reader that lets go within the retry costs nothing; the clock, not a count of
     // sleeps, bounds it, since Windows rounds a short Sleep up to its timer's tick.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHeldRetryMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_heldThrough ? kHeldRetryMs / 10 : kHeldRetryMs);
     bool held = false;
     for (;;) {
-        if (MoveFileExW(temp, target, MOVEFILE_REPLACE_EXISTING))
+        if (MoveFileExW(temp, target, MOVEFILE_REPLACE_EXISTING)) {
+            m_heldThrough = false;
             return true;
+        }
         held = IsHeldByReader(GetLastError());
         if (!held || std::chrono::steady_clock::now() >= deadline)
             break;
         Sleep(kMoveRetryMs);
     }
+    m_heldThrough = held;
     DeleteFileW(temp);
     return held && RewriteInPlace(target, data, size);
 }
