@@ -6,6 +6,9 @@
 
 namespace vantrell {
 
+// A write that waits for a reader to let go must still end within Freeze's wait.
+static_assert(std::chrono::milliseconds(CFileReplacer::kHeldRetryMs) * 2 < CLookAtFile::kFreezeWait);
+
 CLookAtFile::CLookAtFile(std::string_view fileName) : m_file(fileName) {}
 
 void CLookAtFile::WritePoint(float latitude, float longitude, std::int32_t range)

@@ -19,7 +19,8 @@
 namespace vantrell {
 namespace {
 
-// The whole file as a reader opened with that sharing sees it; false if it could not open.
+// The whole file as a reader opened with that sharing sees it; false if it could not open
+// it or a read failed (a rewrite's lock), as a viewer then tries again at its next refresh.
 bool ReadText(const std::string& path, DWORD share, std::string& text)
 {
     text.clear();
@@ -28,10 +29,11 @@ bool ReadText(const std::string& path, DWORD share, std::string& text)
         return false;
     char buffer[1024];
     DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    bool read = true;
+    while ((read = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
         text.append(buffer, got);
     CloseHandle(file);
-    return true;
+    return read;
 }
 
 std::string ReadFile(const std::string& path)
@@ -208,7 +210,7 @@ TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileNeverSeesItEmpty)
                     lastWritten = i;
             }
         });
-        long reads = 0, unopened = 0, empty = 0, torn = 0;
+        long reads = 0, unopened = 0, empty = 0, torn = 0; // unopened: not opened, or a read refused
         std::string text, example;
         const auto start = std::chrono::steady_clock::now();
         while (reads < kReads && std::chrono::steady_clock::now() - start < kDeadline) {
@@ -231,12 +233,12 @@ TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileNeverSeesItEmpty)
         stop.store(true);
         writer.join();
         const long skipped = attempted + 1 - static_cast<long>(file.Written());
-        std::printf("[ figures  ] %s: %ld reads in %lld ms (%ld not opened), %ld empty, %ld torn; "
+        std::printf("[ figures  ] %s: %ld reads in %lld ms (%ld not opened or refused), %ld empty, %ld torn; "
                     "%ld points, %ld skipped; %d temporaries left\n",
                     deleteSharing ? "delete sharing" : "no delete sharing", reads, static_cast<long long>(spent.count()),
                     unopened, empty, torn, attempted, skipped, Temporaries(m_dir));
-        // A held file is rewritten in place once the rename is refused; every state it passes
-        // through must still read as one whole point.
+        // A file held past the retries is rewritten in place only under a lock that stops
+        // every read; no read may ever mix two points.
         if (torn > 0)
             std::printf("[ figures  ] the first torn read (%zu bytes), ending in %s\n", example.size(),
                         example.back() == '\0' ? "a NUL byte" : "other text");
@@ -246,6 +248,62 @@ TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileNeverSeesItEmpty)
         EXPECT_EQ(ReadFile(Path("Vantrell.kml")), point(lastWritten));
         EXPECT_EQ(Temporaries(m_dir), 0);
     }
+}
+
+// A viewer holds the file for some 50 ms every 4 s, as it reads it; here for 60 ms, a
+// margin over that, every 150 ms, while the walk writes a point every 30 ms and, the
+// worst case, one the moment a hold begins. The writer waits such a hold out.
+TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileBrieflyCostsNoPoint)
+{
+    constexpr int kPoints = 30;
+    CLookAtFile file(Path("Vantrell.kml"));
+    file.WritePoint(45.0f, -122.0f, 0);
+    const HANDLE holdBegins = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop.load()) {
+            // Sharing reading only: neither a move nor an in-place rewrite gets past it.
+            HANDLE held = CreateFileA(Path("Vantrell.kml").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            SetEvent(holdBegins);
+            Sleep(60);
+            CloseHandle(held);
+            Sleep(90);
+        }
+    });
+    for (int i = 1; i <= kPoints; ++i) {
+        WaitForSingleObject(holdBegins, 30);
+        file.WritePoint(45.0f, -122.0f, i);
+    }
+    stop.store(true);
+    reader.join();
+    CloseHandle(holdBegins);
+    EXPECT_EQ(file.Written(), static_cast<std::uint64_t>(kPoints + 1));
+    EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(45.0f, -122.0f, kPoints));
+}
+
+// Relative paths stop at MAX_PATH (260), and the temporary's name is some 39 characters
+// longer than the file's: in a deep folder every point would be lost. Paths in the "\\?\"
+// form go past it; Wine does not enforce the limit, so the form is checked directly.
+TEST(ExtendedLengthPath, TakesDrivesAndSharesPastMaxPath)
+{
+    const std::wstring deep = L"C:\\" + std::wstring(250, L'd') + L"\\Vantrell.kml";
+    struct Case {
+        std::wstring full, extended;
+    };
+    const Case cases[] = {
+        {L"C:\\work\\Vantrell.kml", L"\\\\?\\C:\\work\\Vantrell.kml"},
+        {L"d:\\Vantrell.kml", L"\\\\?\\d:\\Vantrell.kml"},
+        {deep, L"\\\\?\\" + deep},
+        {L"\\\\server\\share\\maps\\Vantrell.kml", L"\\\\?\\UNC\\server\\share\\maps\\Vantrell.kml"},
+        {L"\\\\?\\C:\\work\\Vantrell.kml", L"\\\\?\\C:\\work\\Vantrell.kml"},
+        {L"\\\\?\\UNC\\server\\share\\Vantrell.kml", L"\\\\?\\UNC\\server\\share\\Vantrell.kml"},
+        {L"\\\\.\\C:\\Vantrell.kml", L"\\\\.\\C:\\Vantrell.kml"},
+        {L"Vantrell.kml", L"Vantrell.kml"},
+        {L"", L""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ExtendedLengthPath(c.full), c.extended) << std::string(c.full.begin(), c.full.end());
 }
 
 // A killed copy's temporaries go at the next start; a running writer's stay.

@@ -126,12 +126,14 @@ TEST_F(ExecutableTest, IconGroupHoldsThreeSizesAtThreeDepths)
     EXPECT_EQ(found, wanted);
 }
 
-TEST_F(ExecutableTest, ManifestAsksForCommonControls6AndPerMonitorDpi)
+TEST_F(ExecutableTest, ManifestAsksForCommonControls6PerMonitorDpiAndLongPaths)
 {
     const std::string manifest = Resource(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1)); // RT_MANIFEST
     ASSERT_FALSE(manifest.empty());
     for (const char* part : {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                             "processorArchitecture=\"amd64\"", "PerMonitorV2"})
+                             "processorArchitecture=\"amd64\"", "PerMonitorV2",
+                             "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+                             "</longPathAware>"})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace vantrell::win32test {
 namespace {
 
@@ -154,6 +157,37 @@ TEST(PlanCommand, RunsWhileAnotherCopyShowsItsForm)
     EXPECT_TRUE(first.Running());
     EXPECT_TRUE(IsWindowVisible(first.Form()));
     EXPECT_TRUE(FolderIsEmpty(scanning)) << "the plan wrote into the running copy's folder";
+}
+
+// Plans run back to back while a window starts. A plan that created the single-copy
+// mutex would turn the window away; the test looks for the mutex all the while, and a
+// handle it gets keeps the mutex alive just as a window start would have found it.
+TEST(PlanCommand, NeverTakesTheSingleCopyMutex)
+{
+    constexpr int kPlans = 10;
+    CScratchFolder folder;
+    std::atomic<int> plansRun{0};
+    std::atomic<bool> stop{false};
+    std::thread plans([&] {
+        Finished finished;
+        while (!stop.load() && RunPiped(folder.Path(), L"--plan 45 0 0 North 122 0 0 West 50000 50000 4 1000 1", finished))
+            ++plansRun;
+    });
+    HANDLE seen = nullptr;
+    WaitUntil([&] { return (seen = OpenMutexW(SYNCHRONIZE, FALSE, L"SingleInstanceOfVantrell")) != nullptr ||
+                           plansRun.load() >= kPlans; },
+              30s);
+    CProgram window;
+    const bool started = window.Start(folder.Path());
+    WaitUntil([&] { return !window.Running() || window.WaitForForm(0ms); }, kStartDeadline);
+    const bool opened = window.WaitForForm(0ms);
+    stop.store(true);
+    plans.join();
+    if (seen)
+        CloseHandle(seen);
+    EXPECT_EQ(seen, nullptr) << "a plan created the single-copy mutex";
+    ASSERT_TRUE(started) << "CreateProcess: error " << window.StartError();
+    EXPECT_TRUE(opened) << "the window start ended without its form while plans ran";
 }
 
 // Started from a console without redirection, as from a command prompt: a GUI program

@@ -1,7 +1,6 @@
 #include "PlanConsole.h"
 
 #include "ScanPlan.h"
-#include "SingleInstance.h"
 #include "WideText.h"
 
 #include <windows.h>
@@ -81,10 +80,6 @@ std::optional<int> RunPlanIfAsked()
     const std::optional<PlanOutput> plan = RunPlanCommand("Vantrell.exe", args);
     if (!plan)
         return std::nullopt;
-    // The guard's mutex, taken in static initialisation, would turn away a copy started
-    // while this plan prints.
-    if (g_pSingleInstance->mutex)
-        CloseHandle(g_pSingleInstance->mutex);
     const bool printed = Print(STD_OUTPUT_HANDLE, plan->out) && Print(STD_ERROR_HANDLE, plan->err);
     return printed ? plan->status : 1;
 }

@@ -1,5 +1,5 @@
-// The Windows program's start-up: the single-copy guard (created before this runs), the
-// common controls, the modal scan form, and the way out.
+// The Windows program's start-up: the plan or else the single-copy guard, the common
+// controls, the modal scan form, and the way out.
 
 #include "FileReplace.h"
 #include "LookAtDocument.h"
@@ -12,9 +12,11 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    // A plan only prints: before the single-copy check, so it runs while a copy scans.
+    // A plan only prints: before the single-copy guard exists, so it runs while a copy
+    // scans and never turns away a window started meanwhile.
     if (const std::optional<int> status = vantrell::win32::RunPlanIfAsked())
         return *status;
+    // The guard's mutex is created here, first thing on the window's path.
     if (vantrell::win32::AnotherCopyRuns())
         return 0;
     // What a killed copy left in this folder. Only after the guard: a second copy must

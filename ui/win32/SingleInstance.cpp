@@ -1,18 +1,15 @@
 #include "SingleInstance.h"
 
 namespace vantrell::win32 {
-namespace {
 
-SingleInstanceGuard* CreateGuard()
+const SingleInstanceGuard& SingleInstance()
 {
-    // A plain name, no namespace prefix: one copy per session.
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, "SingleInstanceOfVantrell");
-    const DWORD error = GetLastError();
-    return new SingleInstanceGuard{static_cast<std::int32_t>(error), mutex};
+    static const SingleInstanceGuard guard = [] {
+        // A plain name, no namespace prefix: one copy per session.
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, "SingleInstanceOfVantrell");
+        return SingleInstanceGuard{static_cast<std::int32_t>(GetLastError()), mutex};
+    }();
+    return guard;
 }
-
-} // namespace
-
-SingleInstanceGuard* const g_pSingleInstance = CreateGuard();
 
 } // namespace vantrell::win32

@@ -1,6 +1,7 @@
 #pragma once
-// The single-copy guard: a named mutex created during static initialisation, before
-// wWinMain runs, and held (never closed) until the process ends.
+// The single-copy guard: a named mutex, created on the window's path only (a plan never
+// touches it, so a window started while a plan runs still opens), and held, never
+// closed, until the process ends.
 
 #include <windows.h>
 
@@ -13,13 +14,13 @@ struct SingleInstanceGuard {
     HANDLE mutex;           // null if the mutex could not be created; the program runs anyway
 };
 
-// Created during static initialisation and never freed.
-extern SingleInstanceGuard* const g_pSingleInstance;
+// Creates the mutex on the first call, never during static initialisation. UI thread.
+const SingleInstanceGuard& SingleInstance();
 
 // True in a second copy: it must end at once, silently, with status 0.
 inline bool AnotherCopyRuns()
 {
-    return g_pSingleInstance->lastError == ERROR_ALREADY_EXISTS;
+    return SingleInstance().lastError == ERROR_ALREADY_EXISTS;
 }
 
 } // namespace vantrell::win32
