@@ -32,6 +32,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     }
     if (com)
         CoUninitialize();
+    // A write held up in the file system can keep this process alive a while: the next
+    // copy need not wait for it.
+    vantrell::win32::ReleaseSingleInstance();
     // The worker is abandoned, not joined: it only has to stop touching the file before
     // the C runtime's exit runs.
     vantrell::EndScanning();
