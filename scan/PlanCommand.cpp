@@ -37,7 +37,8 @@ std::optional<int> RefreshSeconds(const std::string& text)
 
 } // namespace
 
-std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<const std::string> args)
+std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<const std::string> args,
+                                         FileNameFromText fileName)
 {
     if (args.empty() || args[0] != kPlanOption)
         return std::nullopt;
@@ -83,7 +84,13 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
     if (preview) {
         std::string error;
         PreviewSummary summary;
-        if (!WritePreview(*preview, job, error, &summary)) {
+        // A near match would write a file of another name than the one asked for.
+        const std::optional<std::string> file = fileName ? fileName(*preview) : preview;
+        if (!file) {
+            output.status = 1;
+            output.err = "The preview's name " + Quoted(*preview) +
+                         " has characters that this system's file names cannot hold.\n";
+        } else if (!WritePreview(*file, job, error, &summary)) {
             output.status = 1;
             output.err = error + "\n";
         } else {

@@ -22,6 +22,11 @@ inline constexpr std::string_view kPreviewOption = "--preview";
 // kPlanOption; otherwise, after "--refresh SECONDS" and "--preview FILE" in any order,
 // each at most once, the thirteen values in the form's reading order, through the form's
 // text-to-number rule. program names the program in the usage line.
-std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<const std::string> args);
+// The arguments are UTF-8. fileName turns the preview's name into the one the file calls
+// take (on Windows, the ANSI code page), or nothing where it has no exact counterpart
+// there; none: the name as it is.
+using FileNameFromText = std::optional<std::string> (*)(const std::string& text);
+std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<const std::string> args,
+                                         FileNameFromText fileName = nullptr);
 
 } // namespace vantrell

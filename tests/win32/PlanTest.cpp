@@ -124,6 +124,12 @@ TEST(PlanCommand, PrintsThroughAPipeAndWritesNoFile)
          ""},
         {"a preview", L"--preview area.kml 45 0 0 North 122 0 0 West 10 10 4 1000 0", 0,
          std::string(kTenByTenPlan) + "Preview written to \"area.kml\".\r\n", "", L"area.kml"},
+        // The file calls take ANSI code page names: the UTF-8 of the command line would
+        // name "prÃ©view.kml", and a best fit another file than the one asked for.
+        {"an accented name", L"--preview pr\u00e9view.kml 45 0 0 North 122 0 0 West 10 10 4 1000 0", 0,
+         std::string(kTenByTenPlan) + "Preview written to \"pr\u00e9view.kml\".\r\n", "", L"pr\u00e9view.kml"},
+        {"a name the code page cannot hold", L"--preview \u4e2d.kml 45 0 0 North 122 0 0 West 10 10 4 1000 0", 1,
+         kTenByTenPlan, "The preview's name \"\u4e2d.kml\" has characters that this system's file names cannot hold.\r\n"},
         {"never over the scan's file", L"--preview VANTRELL.KML 45 0 0 North 122 0 0 West 10 10 4 1000 0", 1,
          kTenByTenPlan, refusal.c_str()},
     };

@@ -77,7 +77,9 @@ std::optional<int> RunPlanIfAsked()
         args.push_back(Utf8(argv[i]));
     LocalFree(argv);
 
-    const std::optional<PlanOutput> plan = RunPlanCommand("Vantrell.exe", args);
+    // The engine opens files by their ANSI code page names.
+    const auto fileName = [](const std::string& text) { return AnsiPath(Wide(text).c_str()); };
+    const std::optional<PlanOutput> plan = RunPlanCommand("Vantrell.exe", args, fileName);
     if (!plan)
         return std::nullopt;
     const bool printed = Print(STD_OUTPUT_HANDLE, plan->out) && Print(STD_ERROR_HANDLE, plan->err);
