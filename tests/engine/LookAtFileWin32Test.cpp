@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -91,7 +92,10 @@ protected:
     void TearDown() override
     {
         SetFileAttributesA(Path("Vantrell.kml").c_str(), FILE_ATTRIBUTE_NORMAL);
-        std::system(("rmdir /s /q \"" + m_dir + "\" >nul 2>nul").c_str());
+        // Not cmd's rmdir: under Wine, given a folder past MAX_PATH, it empties its own
+        // working folder instead.
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
     }
     std::string Path(const char* name) const { return m_dir + "\\" + name; }
     std::string m_dir;
