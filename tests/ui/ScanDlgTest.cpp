@@ -437,7 +437,8 @@ private Q_SLOTS:
             auto* save = dlg->findChild<QPushButton*>(QStringLiteral("IDC_PLAN_SAVE"));
             WhenModal<QFileDialog>([&](QFileDialog* files) {
                 suggested = files->selectedFiles().value(0);
-                Answer(*files, preview);
+                // Typed without its ending: the dialog adds ".kml".
+                Answer(*files, m_dir.filePath(QStringLiteral("preview")));
             });
             save->click();
             WhenModal<QFileDialog>([&](QFileDialog* files) {

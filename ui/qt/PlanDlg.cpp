@@ -51,10 +51,13 @@ void CPlanDlg::ShowProgress()
 void CPlanDlg::SavePreview()
 {
     const QString name = QString::fromUtf8(kPreviewFileName.data(), static_cast<qsizetype>(kPreviewFileName.size()));
-    const QString path = QFileDialog::getSaveFileName(this, QString(), QDir::current().filePath(name),
-                                                      LoadResourceString(IDS_PLAN_FILTER));
-    if (path.isEmpty())
+    QFileDialog files(this, QString(), QDir::current().filePath(name), LoadResourceString(IDS_PLAN_FILTER));
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without its ending still gets ".kml", as on Windows, so the viewer opens it.
+    files.setDefaultSuffix(QStringLiteral("kml"));
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
         return; // cancelled
+    const QString path = files.selectedFiles().constFirst();
     std::string error;
     if (!m_view.SavePreview(QFile::encodeName(path).toStdString(), error))
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
