@@ -21,8 +21,8 @@ packages=(
     qt6-wayland qt6-base-private-dev libwayland-dev
     # The icon set, rendered from its SVG source
     imagemagick icoutils librsvg2-bin fonts-liberation
-    # windres, and the preprocessor and Windows headers it compiles res/Vantrell.rc with
-    binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    # windres compiles res/Vantrell.rc, preprocessed by the host's cpp (build-essential)
+    binutils-mingw-w64-x86-64
 )
 if [ "$level" = test ]; then
     packages+=(
@@ -31,8 +31,9 @@ if [ "$level" = test ]; then
         xvfb xauth x11-utils xdotool openbox at-spi2-core python3-pyatspi dbus
         # A Wayland compositor with keyboard and mouse, run inside Xvfb
         weston
-        # The Windows program: cross compiler and Wine to test it
-        g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
+        # The Windows program: cross compiler, its Windows headers, and Wine to test it
+        gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+        wine wine64 fonts-wine
         # A KML reader that is not ours; the Debian package, its checks, and the zip
         libkml-dev debhelper dpkg-dev lintian desktop-file-utils zip unzip
         # The fault tests watch a program's writes it cannot make, and mount a folder
