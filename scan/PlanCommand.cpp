@@ -9,13 +9,6 @@
 namespace vantrell {
 namespace {
 
-// A plan must not touch the program's file, nor wait.
-class CNoWriter final : public IPointWriter, public ISleeper {
-public:
-    void WritePoint(float, float, std::int32_t) override {}
-    void Sleep(std::uint64_t) override {}
-};
-
 std::string Usage(std::string_view program)
 {
     return "usage: " + std::string(program) + " " + std::string(kPlanOption) + " [" + std::string(kRefreshOption) +
@@ -77,7 +70,8 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
         return usage("");
 
     const auto number = [&](std::size_t i) { return TextToInt32(args[first + i]); };
-    CNoWriter nothing;
+    // A plan must not touch the program's file, nor wait.
+    CDiscard& nothing = Discard();
     CScanJob job(number(0), number(1), number(2), args[first + 3], number(4), number(5), number(6),
                  args[first + 7], number(8), number(9), number(10), number(11), number(12), nothing, nothing);
     output.out = PlanText(job, options);

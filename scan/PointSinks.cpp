@@ -26,4 +26,10 @@ ISleeper& RealSleeper()
     return *sleeper;
 }
 
+CDiscard& Discard()
+{
+    static CDiscard* const discard = new CDiscard;
+    return *discard;
+}
+
 } // namespace vantrell

@@ -36,4 +36,13 @@ public:
 // may still use them while the process is ending.
 ISleeper& RealSleeper();
 
+// Where a job that is only planned, never run, sends its points and waits: nowhere.
+class CDiscard final : public IPointWriter, public ISleeper {
+public:
+    void WritePoint(float, float, std::int32_t) override {}
+    void Sleep(std::uint64_t) override {}
+};
+// Holds nothing, so any thread may use it, also while the process ends.
+CDiscard& Discard();
+
 } // namespace vantrell

@@ -6,23 +6,6 @@
 #include <thread>
 
 namespace vantrell {
-namespace {
-
-// Where a job that is only planned would send its points and waits.
-class CDiscard final : public IPointWriter, public ISleeper {
-public:
-    void WritePoint(float, float, std::int32_t) override {}
-    void Sleep(std::uint64_t) override {}
-};
-
-CDiscard& Discard()
-{
-    static CDiscard discard; // holds nothing: safe to use while the process ends
-    return discard;
-}
-
-} // namespace
-
 CScanForm::~CScanForm() = default;
 
 void CScanForm::OnBnClickedStart()
