@@ -70,8 +70,9 @@ if(NOT status EQUAL 0)
     message(FATAL_ERROR "the rendered Vantrell.ico is refused (above)")
 endif()
 
-# Only a complete set replaces what OUT held.
+# Only a complete set replaces what OUT held; files that came out the same keep their
+# times, so nothing rebuilds for them.
 foreach(name IN LISTS VANTRELL_ICON_FILES)
-    file(RENAME ${work}/${name} ${OUT}/${name})
+    file(COPY_FILE ${work}/${name} ${OUT}/${name} ONLY_IF_DIFFERENT)
 endforeach()
 file(REMOVE_RECURSE ${work})
