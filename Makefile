@@ -3,7 +3,7 @@
 # program's under Wine included. `make windows` cross-builds Vantrell.exe and
 # `make run-windows` starts it under Wine.
 .PHONY: all deps-run deps-test build build-all run test test-windows sanitize bench bench-startup \
-        windows run-windows fuzz clean
+        windows run-windows fuzz icons clean
 
 all: build
 
@@ -90,6 +90,11 @@ bench: build-all
 bench-startup: build-all
 	xvfb-run -a -s "-screen 0 1024x768x24" build/default/bench/startup/vantrell_startup_bench 10 \
 		build/default/ui/qt/vantrell build/default/bench/startup/minimal_dialog
+
+# After an SVG in res/icon/ changes: render the icon set there again, to be committed.
+icons: deps-test
+	cmake --preset default
+	cmake --build --preset default --target icons
 
 clean:
 	rm -rf build

@@ -19,14 +19,16 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     # A Wayland session's native window, and the client library its title is cleared through
     qt6-wayland qt6-base-private-dev libwayland-dev
-    # The icon set, rendered from its SVG source
-    imagemagick icoutils librsvg2-bin fonts-liberation
+    # The font family the form is laid out in
+    fonts-liberation
     # windres compiles res/Vantrell.rc, preprocessed by the host's cpp (build-essential)
     binutils-mingw-w64-x86-64
 )
 if [ "$level" = test ]; then
     packages+=(
         googletest libgtest-dev libgmock-dev libbenchmark-dev locales
+        # make icons renders the committed icon set from its SVG source; a test checks it
+        imagemagick icoutils librsvg2-bin
         # The program driven under a virtual display, and read through AT-SPI
         xvfb xauth x11-utils xdotool openbox at-spi2-core python3-pyatspi dbus
         # A Wayland compositor with keyboard and mouse, run inside Xvfb

@@ -1,6 +1,10 @@
 # cmake -DICOTOOL=<icotool> -DICO=<Vantrell.ico> -P IcoImages.cmake
 # The icon group must hold 48, 32 and 16 pixels, each at 16 colours, 256 colours and
 # true colour: nine images, no more.
+if(NOT ICOTOOL)
+    message("SKIPPED: icotool is not installed (install-deps.sh test brings it)")
+    return()
+endif()
 execute_process(COMMAND ${ICOTOOL} -l ${ICO} OUTPUT_VARIABLE listing ERROR_VARIABLE errors
                 RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

@@ -1,7 +1,7 @@
 # Compiles Vantrell.rc as the Windows build does, windres preprocessing with the cross
 # compiler and the platform's headers, and requires the very bytes the Linux build
 # embeds (compiled with the host's cpp and res/host/windows.h).
-#   WINDRES; CROSS_GCC, false where not installed: skipped; ICO_DIR, the built
+#   WINDRES; CROSS_GCC, false where not installed: skipped; ICO_DIR, the folder of
 #   Vantrell.ico; RC_DIR, the script and resource.h; EMBEDDED; OUT
 if(NOT CROSS_GCC)
     message("SKIPPED: x86_64-w64-mingw32-gcc is not installed (install-deps.sh test brings it)")
