@@ -130,9 +130,10 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
         return true;
     });
 
-    // The rows are monotonic, so their ends bound them.
-    Vertex low = path.front();
-    Vertex high = path.front();
+    // The rows are monotonic, so their ends bound them; the corner the user typed is the
+    // outline's north-west one, though the walk never writes it.
+    Vertex low{check.startLatitude, start};
+    Vertex high = low;
     for (const Vertex& v : path) {
         low = {std::min(low.latitude, v.latitude), std::min(low.longitude, v.longitude)};
         high = {std::max(high.latitude, v.latitude), std::max(high.longitude, v.longitude)};

@@ -227,6 +227,10 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
             return mark ? kmldom::AsLineString(mark->get_geometry()) : nullptr;
         };
         ASSERT_TRUE(line(0) && line(0)->get_coordinates()->get_coordinates_array_size() == 5) << "no outline";
+        // The outline holds the corner as typed, which the walk never writes.
+        const kmlbase::Vec3 corner = line(0)->get_coordinates()->get_coordinates_array_at(0);
+        EXPECT_GE(corner.get_latitude(), Printed(job.Check().startLatitude));
+        EXPECT_LE(corner.get_longitude(), Printed(job.Check().startLongitude));
         ASSERT_TRUE(line(1)) << "no path";
         const kmldom::CoordinatesPtr path = line(1)->get_coordinates();
 
