@@ -12,34 +12,8 @@
 set -euo pipefail
 program=$1
 rounds=${2:-3}
-work=$(mktemp -d)
-pid=0
-server=0
-cleanup() {
-    # Never "kill 0": that would be this script's whole process group.
-    for p in "$pid" "$server"; do
-        [ "$p" -gt 0 ] && kill -9 "$p" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/harness.sh"
 export QT_QPA_PLATFORM=xcb
-source "$(dirname "$0")/form_driver.sh"
-cd "$work"
-
-start_server() {
-    exec {displayfd}<> <(:)
-    Xvfb -displayfd "$displayfd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & server=$!
-    local number=""
-    read -r -t 10 number <&"$displayfd" || fail "Xvfb did not start"
-    exec {displayfd}>&-
-    export DISPLAY=:$number
-}
-
-stop_server() {
-    kill "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-}
 
 # A process number that runs nothing: a child that has ended.
 dead_pid() {
@@ -69,7 +43,7 @@ plant_pipe() {
 for round in $(seq "$rounds"); do
     for ending in TERM HUP INT DISPLAY FIFO KILL; do
         what="round $round, $ending"
-        start_server
+        start_xvfb
         start_program "$what"
         start_full_speed_scan "$window"
         sleep "0.$((RANDOM % 4))"
@@ -81,8 +55,8 @@ for round in $(seq "$rounds"); do
             [ "$exit_status" -eq 0 ] || fail "$what: exit status $exit_status, not as Quit"
             ;;
         DISPLAY)
-            kill -9 "$server"
-            wait "$server" 2>/dev/null || true
+            kill -9 "$xserver"
+            wait "$xserver" 2>/dev/null || true
             wait_for_exit "$pid" 500 || fail "$what: still running 5 s after the display went"
             ;;
         FIFO)
@@ -105,7 +79,7 @@ for round in $(seq "$rounds"); do
             wait_for_exit "$pid" 500 || fail "$what: the next start did not quit"
             ;;
         esac
-        stop_server
+        stop_xvfb
         check_file_left_whole "$what"
     done
 done
