@@ -20,12 +20,6 @@ dead_pid() {
     sh -c 'echo $$'
 }
 
-start_program() {
-    rm -f Vantrell.kml
-    "$program" & pid=$!
-    window=$(wait_for_window "$pid") || fail "$1: no window appeared"
-}
-
 # Waits until the writer's temporary name has shown itself, and plants a pipe under it.
 plant_pipe() {
     local name=""
@@ -44,7 +38,8 @@ for round in $(seq "$rounds"); do
     for ending in TERM HUP INT DISPLAY FIFO KILL; do
         what="round $round, $ending"
         start_xvfb
-        start_program "$what"
+        rm -f Vantrell.kml
+        start_form "$what"
         start_full_speed_scan "$window"
         sleep "0.$((RANDOM % 4))"
         planted=""
@@ -71,8 +66,7 @@ for round in $(seq "$rounds"); do
             kill -9 "$pid"
             wait "$pid" 2>/dev/null || true
             touch "Vantrell.kml.$(dead_pid)-00000000deadbeef.tmp"
-            "$program" & pid=$!
-            window=$(wait_for_window "$pid") || fail "$what: the next start showed no window"
+            start_form "$what, the next start"
             leftovers=$(find . -maxdepth 1 -name '*.tmp')
             [ -z "$leftovers" ] || fail "$what: the next start left $leftovers"
             xdotool windowfocus --sync "$window" key Escape

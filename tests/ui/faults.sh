@@ -108,8 +108,7 @@ begin_case() {
     cd "$2"
     log=$work/$what.log
     : > "$log"
-    "$program" & pid=$!
-    window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+    start_form "$what"
     watch_file "$3" "$log" & watcher=$!
     start_paced_scan
 }
@@ -342,8 +341,7 @@ case_killed() {
     local round left=0 leftovers
     for round in $(seq "$kill_rounds"); do
         what="killed, round $round"
-        "$program" & pid=$!
-        window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+        start_form "$what"
         [ -z "$(temporaries_in .)" ] || fail "$what: the start left $(temporaries_in .)"
         start_full_speed_scan "$window"
         sleep "$(printf '0.%03d' $((RANDOM % 500)))"
@@ -358,8 +356,7 @@ case_killed() {
     # is about to rename its finished temporary into place.
     if command -v strace > /dev/null; then
         what="killed inside a write"
-        "$program" & pid=$!
-        window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+        start_form "$what"
         [ -z "$(temporaries_in .)" ] || fail "$what: the start left $(temporaries_in .)"
         start_full_speed_scan "$window"
         strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 \
@@ -379,8 +376,7 @@ case_killed() {
         left=$((left + 1))
     fi
     what="killed, the start after"
-    "$program" & pid=$!
-    window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+    start_form "$what"
     [ -z "$(temporaries_in .)" ] || fail "$what: the start left $(temporaries_in .)"
     xdotool windowfocus --sync "$window" key Escape
     wait_for_exit "$pid" 500 || fail "$what: did not quit"

@@ -23,18 +23,36 @@ harness_cleanup() {
 trap harness_cleanup EXIT
 cd "$work"
 
-# Starts an X server of the script's own on a display nobody uses, and points DISPLAY at it.
+# Starts an X server of the script's own and points DISPLAY at it. The number is held by
+# the server's lock file, which other runs honour; -displayfd takes none, and runs from
+# other network namespaces share /tmp.
 start_xvfb() {
-    local fd number=""
-    exec {fd}<> <(:)
-    Xvfb -displayfd "$fd" -screen 0 "${1:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 & xserver=$!
-    read -r -t 10 number <&"$fd" || fail "Xvfb did not start"
-    exec {fd}>&-
-    export DISPLAY=:$number
+    local first=$((200 + RANDOM % 500))
+    for xnumber in $(seq "$first" "$((first + 50))"); do
+        [ -e "/tmp/.X$xnumber-lock" ] || [ -e "/tmp/.X11-unix/X$xnumber" ] && continue
+        Xvfb ":$xnumber" -screen 0 "${1:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 & xserver=$!
+        # Ours once its lock names it and it listens; another run may have taken the number.
+        for _ in $(seq 200); do
+            if x_lock_is_ours && [ -S "/tmp/.X11-unix/X$xnumber" ]; then
+                export DISPLAY=:$xnumber
+                return 0
+            fi
+            kill -0 "$xserver" 2>/dev/null || break
+            sleep 0.05
+        done
+        stop_xvfb
+    done
+    fail "Xvfb did not start"
 }
 
+x_lock_is_ours() { [ "$(tr -d ' ' 2>/dev/null < "/tmp/.X$xnumber-lock")" = "$xserver" ]; }
+
 stop_xvfb() {
-    [ -z "$xserver" ] || { kill "$xserver" 2>/dev/null; wait "$xserver" 2>/dev/null; } || true
+    [ -n "$xserver" ] || return 0
+    kill "$xserver" 2>/dev/null || true
+    wait "$xserver" 2>/dev/null || true
+    # A server killed outright leaves its lock and socket behind.
+    ! x_lock_is_ours || rm -f "/tmp/.X$xnumber-lock" "/tmp/.X11-unix/X$xnumber"
     xserver=""
 }
 
@@ -63,6 +81,13 @@ wait_for_lock() {
 # Waits up to 20 s for pid's visible window and prints its id.
 wait_for_window() {
     timeout 20 xdotool search --sync --onlyvisible --pid "$1" | head -n 1
+}
+
+# Starts $program in the background and waits for its window; sets pid and window. $1
+# names the case in the failure.
+start_form() {
+    "$program" & pid=$!
+    window=$(wait_for_window "$pid") || fail "$1: no window appeared"
 }
 
 # Types a scan of 45 0 0 North, 122 0 0 West, 3 by 3 miles, range 1000, no delay, a step

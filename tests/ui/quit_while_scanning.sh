@@ -29,8 +29,7 @@ read_whole_for() {
 
 for round in $(seq "$rounds"); do
     rm -f Vantrell.kml
-    "$program" & pid=$!
-    window=$(wait_for_window "$pid") || fail "no window appeared"
+    start_form "round $round"
     if [ "$round" -eq 1 ]; then
         # The form has no caption: the title bar and the taskbar show no text.
         for _ in $(seq 40); do
