@@ -67,7 +67,7 @@ run() {
 
 holds_lock() { [ -n "$(lslocks --noheadings --pid "$1" 2>/dev/null)" ]; }
 
-# Waits up to 10 s until copy $1 holds its lock; fails when it ends first. Only looks:
+# Waits up to 10 s until copy $1 holds its lock; false when it ends first. Only looks:
 # trying the lock ourselves could make the copy believe another one runs.
 wait_for_lock() {
     for _ in $(seq 200); do
