@@ -177,17 +177,12 @@ public:
     void WritePoint(float, float, std::int32_t) override {}
 };
 
-class CNoSleeper final : public ISleeper {
-public:
-    void Sleep(std::uint64_t) override {}
-};
-
 // Walks from pass to pass (a 3 x 2 mile request at the default step makes about a
 // hundred points a pass), so pass restarts fall inside the counted window too.
 Counts CountWalk(IPointWriter& writer)
 {
     CCountingWindow window(writer);
-    CNoSleeper sleeper;
+    test::CNoSleep sleeper;
     CScanJob job(45, 30, 0, "North", 122, 40, 0, "West", 3, 2, 0, 1000, 0, window, sleeper);
     EXPECT_THROW(job.Run(), test::WalkStopped);
     EXPECT_EQ(window.Points(), kWarmUpPoints + kCountedPoints);

@@ -1,9 +1,12 @@
 #pragma once
-// Test doubles for the walk's two doors: they record every point and every wait, in order,
-// and can stop a walk after a set number of points.
+// Requests in the form's order, and test doubles for the walk's two doors: one records every
+// point and every wait, in order, and can stop a walk after a set number of points; one
+// only counts, for walks too long to record.
 
 #include "LookAtDocument.h"
+#include "PassCount.h"
 #include "PointSinks.h"
+#include "ScanJob.h"
 
 #include <functional>
 #include <stdexcept>
@@ -11,6 +14,47 @@
 #include <vector>
 
 namespace vantrell::test {
+
+// By default the README's: 45 0 0 North, 122 0 0 West, 1 by 1 mile, a point a second,
+// range 1000, steps of 0.25 mile.
+struct Request {
+    std::int32_t latDeg = 45, latMin = 0, latSec = 0;
+    const char* latDir = "North";
+    std::int32_t lonDeg = 122, lonMin = 0, lonSec = 0;
+    const char* lonDir = "West";
+    std::int32_t east = 1, south = 1, speed = 4, range = 1000, resolution = 0;
+};
+
+inline CScanJob MakeJob(const Request& r, IPointWriter& writer, ISleeper& sleeper)
+{
+    return CScanJob(r.latDeg, r.latMin, r.latSec, r.latDir, r.lonDeg, r.lonMin, r.lonSec, r.lonDir, r.east,
+                    r.south, r.speed, r.range, r.resolution, writer, sleeper);
+}
+
+template <class Both>
+CScanJob MakeJob(const Request& r, Both& both)
+{
+    return MakeJob(r, both, both);
+}
+
+struct CNoSleep final : ISleeper {
+    void Sleep(std::uint64_t) override {}
+};
+
+// Counts the points, and those the walk writes off the globe.
+struct CCounter final : IPointWriter, ISleeper {
+    std::uint64_t points = 0;
+    OutsideCount outside;
+    void WritePoint(float latitude, float longitude, std::int32_t) override
+    {
+        ++points;
+        outside.pastSouthPole += latitude < -90.0f;
+        outside.pastNorthPole += latitude > 90.0f;
+        outside.pastEast += longitude > 180.0f;
+        outside.pastWest += longitude < -180.0f;
+    }
+    void Sleep(std::uint64_t) override {}
+};
 
 struct Event {
     enum Kind { Point, Sleep } kind;
@@ -46,6 +90,15 @@ public:
         events.push_back({Event::Sleep, 0, 0, 0, ms});
         if (onSleep)
             onSleep(ms);
+    }
+
+    std::vector<Event> Points() const
+    {
+        std::vector<Event> out;
+        for (const Event& e : events)
+            if (e.kind == Event::Point)
+                out.push_back(e);
+        return out;
     }
 
     // "LATITUDE LONGITUDE" of every point, as the file prints them.

@@ -1,3 +1,4 @@
+#include "Recorder.h"
 #include "ScanPlan.h"
 
 #include <gtest/gtest.h>
@@ -8,35 +9,13 @@
 namespace vantrell {
 namespace {
 
-struct Request {
-    std::int32_t latDeg = 45, latMin = 0, latSec = 0;
-    const char* latDir = "North";
-    std::int32_t lonDeg = 122, lonMin = 0, lonSec = 0;
-    const char* lonDir = "West";
-    std::int32_t east = 1, south = 1, speed = 4, range = 1000, resolution = 0;
-};
+using test::CCounter;
+using test::CRecorder;
+using test::MakeJob;
+using test::Request;
 
-struct CCounter final : IPointWriter, ISleeper {
-    std::uint64_t points = 0;
-    OutsideCount outside; // as the walk writes them
-    void WritePoint(float latitude, float longitude, std::int32_t) override
-    {
-        ++points;
-        outside.pastSouthPole += latitude < -90.0f;
-        outside.pastNorthPole += latitude > 90.0f;
-        outside.pastEast += longitude > 180.0f;
-        outside.pastWest += longitude < -180.0f;
-    }
-    void Sleep(std::uint64_t) override {}
-};
-
-CScanJob MakeJob(const Request& r, CCounter& counter)
-{
-    return CScanJob(r.latDeg, r.latMin, r.latSec, r.latDir, r.lonDeg, r.lonMin, r.lonSec, r.lonDir, r.east,
-                    r.south, r.speed, r.range, r.resolution, counter, counter);
-}
-
-// The count must be the walk's, not a division: float32 steps drift over long rows.
+// The count must be the walk's, not a division: float32 steps drift over long rows. Each
+// pass has rows of points, each row followed by one point a step south.
 TEST(CountPassIsTheWalksCount, ShapesMatchARealPass)
 {
     struct Case {
@@ -49,6 +28,7 @@ TEST(CountPassIsTheWalksCount, ShapesMatchARealPass)
         {"1 x 1 at 0.3", {.resolution = 3}, 4, 2},
         {"3 x 3 at 0.1: thirty additions stay below 3", {.east = 3, .south = 3, .resolution = 1}, 31, 16},
         {"1 x 1 at 0.2: south ends past the edge", {.resolution = 2}, 5, 3},
+        {"2 x 2 at 0.5", {.east = 2, .south = 2, .resolution = 5}, 4, 2},
         {"2 x 1 at 0.3", {.east = 2, .resolution = 3}, 7, 2},
         {"no miles east: a line south", {.east = 0}, 0, 2},
         {"negative miles east", {.east = -3}, 0, 2},
@@ -68,6 +48,17 @@ TEST(CountPassIsTheWalksCount, ShapesMatchARealPass)
         EXPECT_EQ(shape->points, shape->rowPairs * 2 * (shape->pointsPerRow + 1));
         ASSERT_TRUE(job.RunPass());
         EXPECT_EQ(shape->points, counter.points);
+        // The first row keeps the corner's latitude, then one point straight south.
+        CRecorder row;
+        row.stopAfterPoints = c.perRow + 1;
+        EXPECT_THROW(MakeJob(c.r, row).RunPass(), test::WalkStopped);
+        const std::vector<test::Event> points = row.Points();
+        for (std::size_t i = 0; i < c.perRow; ++i)
+            ASSERT_EQ(points[i].latitude, 45.0f) << "point " << i;
+        EXPECT_LT(points[c.perRow].latitude, 45.0f);
+        if (c.perRow > 0) {
+            EXPECT_EQ(points[c.perRow].longitude, points[c.perRow - 1].longitude);
+        }
     }
 }
 

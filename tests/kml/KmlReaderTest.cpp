@@ -120,10 +120,6 @@ private:
     CLookAtFile m_file;
 };
 
-struct NoSleep final : ISleeper {
-    void Sleep(std::uint64_t) override {}
-};
-
 class KmlReaderTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -139,21 +135,17 @@ protected:
 
 struct WalkCase {
     const char* name;
-    std::int32_t latDeg, latMin, latSec;
-    const char* latDir;
-    std::int32_t lonDeg, lonMin, lonSec;
-    const char* lonDir;
-    std::int32_t milesEast, milesSouth, range, resolution;
+    test::Request r; // at no pause
 };
 
 // Corners in every hemisphere, across the equator and the prime meridian, near the pole,
 // and ranges from none to the largest the form takes.
 const WalkCase kWalksTheFileMustCarry[] = {
-    {"north_west", 45, 30, 15, "North", 122, 40, 0, "West", 1, 1, 1500, 2},
-    {"south_east", 33, 52, 4, "South", 151, 12, 36, "East", 1, 1, 800, 0},
-    {"across_zero", 0, 0, 30, "North", 0, 0, 30, "West", 1, 1, 0, 1},
-    {"near_pole", 89, 59, 0, "North", 179, 59, 59, "East", 2, 1, 250000, 5},
-    {"largest_range", 60, 0, 0, "South", 10, 0, 0, "West", 1, 1, std::numeric_limits<std::int32_t>::max(), 0},
+    {"north_west", {45, 30, 15, "North", 122, 40, 0, "West", 1, 1, 0, 1500, 2}},
+    {"south_east", {33, 52, 4, "South", 151, 12, 36, "East", 1, 1, 0, 800, 0}},
+    {"across_zero", {0, 0, 30, "North", 0, 0, 30, "West", 1, 1, 0, 0, 1}},
+    {"near_pole", {89, 59, 0, "North", 179, 59, 59, "East", 2, 1, 0, 250000, 5}},
+    {"largest_range", {60, 0, 0, "South", 10, 0, 0, "West", 1, 1, 0, std::numeric_limits<std::int32_t>::max(), 0}},
 };
 
 TEST_F(KmlReaderTest, ReadsEveryPointOfAWalk)
@@ -161,9 +153,8 @@ TEST_F(KmlReaderTest, ReadsEveryPointOfAWalk)
     for (const WalkCase& c : kWalksTheFileMustCarry) {
         SCOPED_TRACE(c.name);
         CReadingWriter writer(m_dir + "/Vantrell.kml");
-        NoSleep sleeper;
-        CScanJob job(c.latDeg, c.latMin, c.latSec, c.latDir, c.lonDeg, c.lonMin, c.lonSec, c.lonDir,
-                     c.milesEast, c.milesSouth, 0, c.range, c.resolution, writer, sleeper);
+        test::CNoSleep sleeper;
+        CScanJob job = test::MakeJob(c.r, writer, sleeper);
         ASSERT_TRUE(job.RunPass());
         EXPECT_GE(writer.points, 4u);
     }
@@ -213,8 +204,7 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
     for (const WalkCase& c : kWalksTheFileMustCarry) {
         SCOPED_TRACE(c.name);
         test::CRecorder rec;
-        CScanJob job(c.latDeg, c.latMin, c.latSec, c.latDir, c.lonDeg, c.lonMin, c.lonSec, c.lonDir,
-                     c.milesEast, c.milesSouth, 0, c.range, c.resolution, rec, rec);
+        CScanJob job = test::MakeJob(c.r, rec);
         std::string errors;
         const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(PreviewDocument(job), errors));
         ASSERT_TRUE(kml) << errors;
@@ -236,9 +226,7 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
 
         ASSERT_TRUE(job.RunPass());
         std::vector<std::pair<double, double>> turning;
-        std::vector<test::Event> e;
-        std::copy_if(rec.events.begin(), rec.events.end(), std::back_inserter(e),
-                     [](const test::Event& event) { return event.kind == test::Event::Point; });
+        const std::vector<test::Event> e = rec.Points();
         for (std::size_t i = 0; i < e.size(); ++i) {
             const bool southMove = i > 0 && e[i].latitude != e[i - 1].latitude;
             const bool rowEnd = i + 1 < e.size() && e[i + 1].latitude != e[i].latitude;

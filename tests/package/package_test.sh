@@ -4,23 +4,15 @@
 # installs the package, starts the installed program, scans through its form, quits it
 # with Escape and removes the package again. As root, with no vantrell package already
 # installed, it installs for real through apt; otherwise it unpacks into a throwaway root.
-# Run it inside xvfb-run.
 # usage: package_test.sh SOURCE_DIR OUTDIR
 set -euo pipefail
-root=$1
-out=$2
-source "$root/tests/ui/form_driver.sh"
-
-work=$(mktemp -d)
+root=$(realpath "$1")
+out=$(realpath "$2")
 installed=false
-cleanup() {
-    kill -9 "${pid:-0}" 2>/dev/null || true
-    if [ "$installed" = true ]; then
-        apt-get -o DPkg::Lock::Timeout=300 purge -y -qq vantrell >/dev/null 2>&1 || true
-    fi
-    rm -rf "$work"
+source "$root/tests/ui/harness.sh"
+on_exit() {
+    [ "$installed" = false ] || apt-get -o DPkg::Lock::Timeout=300 purge -y -qq vantrell >/dev/null 2>&1
 }
-trap cleanup EXIT
 trap 'exit 143' TERM INT
 
 rm -f "$out"/vantrell_*.deb "$out"/Vantrell-*-win64.zip
@@ -87,6 +79,7 @@ else
     how="unpacked into a throwaway root (not root, or vantrell already installed)"
 fi
 
+start_xvfb
 export QT_QPA_PLATFORM=xcb
 mkdir "$work/run"
 cd "$work/run"

@@ -12,44 +12,12 @@
 set -euo pipefail
 program=$1
 rounds=${2:-3}
-work=$(mktemp -d)
-pid=0
-server=0
-cleanup() {
-    # Never "kill 0": that would be this script's whole process group.
-    for p in "$pid" "$server"; do
-        [ "$p" -gt 0 ] && kill -9 "$p" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/harness.sh"
 export QT_QPA_PLATFORM=xcb
-source "$(dirname "$0")/form_driver.sh"
-cd "$work"
-
-start_server() {
-    exec {displayfd}<> <(:)
-    Xvfb -displayfd "$displayfd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & server=$!
-    local number=""
-    read -r -t 10 number <&"$displayfd" || fail "Xvfb did not start"
-    exec {displayfd}>&-
-    export DISPLAY=:$number
-}
-
-stop_server() {
-    kill "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-}
 
 # A process number that runs nothing: a child that has ended.
 dead_pid() {
     sh -c 'echo $$'
-}
-
-start_program() {
-    rm -f Vantrell.kml
-    "$program" & pid=$!
-    window=$(wait_for_window "$pid") || fail "$1: no window appeared"
 }
 
 # Waits until the writer's temporary name has shown itself, and plants a pipe under it.
@@ -69,8 +37,9 @@ plant_pipe() {
 for round in $(seq "$rounds"); do
     for ending in TERM HUP INT DISPLAY FIFO KILL; do
         what="round $round, $ending"
-        start_server
-        start_program "$what"
+        start_xvfb
+        rm -f Vantrell.kml
+        start_form "$what"
         start_full_speed_scan "$window"
         sleep "0.$((RANDOM % 4))"
         planted=""
@@ -81,8 +50,8 @@ for round in $(seq "$rounds"); do
             [ "$exit_status" -eq 0 ] || fail "$what: exit status $exit_status, not as Quit"
             ;;
         DISPLAY)
-            kill -9 "$server"
-            wait "$server" 2>/dev/null || true
+            kill -9 "$xserver"
+            wait "$xserver" 2>/dev/null || true
             wait_for_exit "$pid" 500 || fail "$what: still running 5 s after the display went"
             ;;
         FIFO)
@@ -97,15 +66,14 @@ for round in $(seq "$rounds"); do
             kill -9 "$pid"
             wait "$pid" 2>/dev/null || true
             touch "Vantrell.kml.$(dead_pid)-00000000deadbeef.tmp"
-            "$program" & pid=$!
-            window=$(wait_for_window "$pid") || fail "$what: the next start showed no window"
+            start_form "$what, the next start"
             leftovers=$(find . -maxdepth 1 -name '*.tmp')
             [ -z "$leftovers" ] || fail "$what: the next start left $leftovers"
             xdotool windowfocus --sync "$window" key Escape
             wait_for_exit "$pid" 500 || fail "$what: the next start did not quit"
             ;;
         esac
-        stop_server
+        stop_xvfb
         check_file_left_whole "$what"
     done
 done

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Black-box: the program under Xvfb with Qt's accessibility switched on, its tree read
-# through AT-SPI on a session bus of the test's own. Run it inside xvfb-run.
+# through AT-SPI on a session bus of the test's own.
 # usage: atspi_tree.sh PROGRAM
 set -euo pipefail
 if [ -z "${VANTRELL_IN_SESSION:-}" ]; then
@@ -8,10 +8,8 @@ if [ -z "${VANTRELL_IN_SESSION:-}" ]; then
 fi
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-pid=0
-trap 'kill -9 $pid 2>/dev/null || true; rm -rf "$work"' EXIT
-cd "$work"
+source "$here/harness.sh"
+start_xvfb
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
 "$program" & pid=$!
 status=0

@@ -15,8 +15,8 @@
 # As root the script runs in a mount namespace of its own, where a small tmpfs gives a
 # full disk, a read-only remount a read-only folder and a loop-mounted image a frozen one;
 # without root those two are skipped and chmod makes the folder read-only. The FUSE case
-# needs NO_REPLACE_FS (tests/ui/no_replace_fs.cpp). Run it inside xvfb-run.
-# usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS [NO_REPLACE_FS]]   (VANTRELL_FAULTS_KEEP=1 keeps the logs)
+# needs NO_REPLACE_FS (tests/ui/no_replace_fs.cpp).
+# usage: faults.sh PROGRAM WALKDUMP [KILL_ROUNDS [NO_REPLACE_FS]]   (VANTRELL_UI_KEEP=1 keeps the logs)
 set -euo pipefail
 if [ "$(id -u)" -eq 0 ] && [ -z "${VANTRELL_FAULTS_NAMESPACE:-}" ] && unshare -m true 2>/dev/null; then
     VANTRELL_FAULTS_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
@@ -26,23 +26,16 @@ walkdump=$(realpath "$2")
 kill_rounds=${3:-4}
 no_replace_fs=${4:+$(realpath "$4")}
 hold=1.5 # seconds each obstacle stays
-work=$(mktemp -d)
-pid=""
-watcher=""
-others=""
 frozen=""
-cleanup() {
+source "$(dirname "$0")/harness.sh"
+on_exit() {
     # A frozen folder holds its writers until thawed, however they are killed.
     [ -z "$frozen" ] || fsfreeze -u "$frozen" 2>/dev/null || true
-    # Never "kill 0", which would end this script's whole process group.
-    for running in $pid $watcher $others; do kill -9 "$running" 2>/dev/null || true; done
     cd /
     for mounted in "$work"/*; do mountpoint -q "$mounted" 2>/dev/null && umount -l "$mounted"; done
-    [ -n "${VANTRELL_FAULTS_KEEP:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
 }
-trap cleanup EXIT
+start_xvfb
 export QT_QPA_PLATFORM=xcb
-source "$(dirname "$0")/form_driver.sh"
 namespace=${VANTRELL_FAULTS_NAMESPACE:-}
 
 # The paced walk: 45 0 0 North, 122 0 0 West, 10 by 10 miles, range 1000, speed factor
@@ -115,8 +108,7 @@ begin_case() {
     cd "$2"
     log=$work/$what.log
     : > "$log"
-    "$program" & pid=$!
-    window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+    start_form "$what"
     watch_file "$3" "$log" & watcher=$!
     start_paced_scan
 }
@@ -280,7 +272,7 @@ case_full_disk() {
 # comes: the old file steps aside first, so a reader may find none, never part of one.
 case_no_replace() {
     mkdir "$work/backing" "$work/no-replace"
-    [ -z "$no_replace_fs" ] || [ ! -c /dev/fuse ] || { "$no_replace_fs" "$work/backing" "$work/no-replace" & others+=" $!"; }
+    [ -z "$no_replace_fs" ] || [ ! -c /dev/fuse ] || { "$no_replace_fs" "$work/backing" "$work/no-replace" & }
     for _ in $(seq 100); do mountpoint -q "$work/no-replace" && break; sleep 0.05; done
     mountpoint -q "$work/no-replace" || { echo "rename that will not replace: skipped, no FUSE"; return; }
     begin_case "rename that will not replace" "$work/no-replace" Vantrell.kml
@@ -308,7 +300,6 @@ case_frozen() {
     cd "$work/after-frozen"
     local next
     "$program" & next=$!
-    others+=" $next"
     window=$(wait_for_window "$next") || fail "$what: no new copy could start while the old one waits"
     xdotool windowfocus --sync "$window" key Escape
     wait_for_exit "$next" 500 || fail "$what: the new copy did not quit"
@@ -350,8 +341,7 @@ case_killed() {
     local round left=0 leftovers
     for round in $(seq "$kill_rounds"); do
         what="killed, round $round"
-        "$program" & pid=$!
-        window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+        start_form "$what"
         [ -z "$(temporaries_in .)" ] || fail "$what: the start left $(temporaries_in .)"
         start_full_speed_scan "$window"
         sleep "$(printf '0.%03d' $((RANDOM % 500)))"
@@ -366,8 +356,7 @@ case_killed() {
     # is about to rename its finished temporary into place.
     if command -v strace > /dev/null; then
         what="killed inside a write"
-        "$program" & pid=$!
-        window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+        start_form "$what"
         [ -z "$(temporaries_in .)" ] || fail "$what: the start left $(temporaries_in .)"
         start_full_speed_scan "$window"
         strace -f -qq -o /dev/null -e trace=rename,renameat,renameat2 \
@@ -387,19 +376,13 @@ case_killed() {
         left=$((left + 1))
     fi
     what="killed, the start after"
-    "$program" & pid=$!
-    window=$(wait_for_window "$pid") || fail "$what: no window appeared"
+    start_form "$what"
     [ -z "$(temporaries_in .)" ] || fail "$what: the start left $(temporaries_in .)"
     xdotool windowfocus --sync "$window" key Escape
     wait_for_exit "$pid" 500 || fail "$what: did not quit"
     pid=""
     echo "killed: $kill_rounds rounds at random and one inside a write; $left left a temporary," \
          "each cleared by the next start"
-}
-
-check_whole_document() {
-    [ "$(wc -l < Vantrell.kml)" -eq 13 ] && [ "$(tail -n 1 Vantrell.kml)" = "</kml>" ] ||
-        fail "$1: Vantrell.kml is not whole"
 }
 
 cd "$work"

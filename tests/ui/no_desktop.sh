@@ -2,22 +2,13 @@
 # Started where there is no desktop, or where nothing answers on the one named, the
 # program says so in one line and ends with 1, never with Qt's abort page. On a real
 # Wayland compositor (weston inside this Xvfb) it opens its form with an empty caption,
-# a second copy ends at once, and Escape quits. Run it inside xvfb-run.
+# a second copy ends at once, and Escape quits.
 # usage: no_desktop.sh PROGRAM
 set -euo pipefail
 program=$1
-work=$(mktemp -d)
-weston_pid=0
-pid=0
-cleanup() {
-    # Never "kill 0": that is this script's own process group.
-    for running in "$pid" "$weston_pid"; do
-        [ "$running" -gt 0 ] && kill -9 "$running" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-cd "$work"
+source "$(dirname "$0")/harness.sh"
+# The X server is weston's, for the Wayland case; the program itself never sees it.
+start_xvfb 1280x1024x24
 mkdir -m 700 rt
 export XDG_RUNTIME_DIR=$work/rt
 
@@ -26,15 +17,12 @@ export XDG_RUNTIME_DIR=$work/rt
 refused() {
     local what=$1 pattern=$2
     shift 2
-    set +e
-    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@" timeout 10 "$program" >out 2>err
-    local status=$?
-    set -e
-    [ "$status" -eq 1 ] || { echo "FAIL: $what: exit status $status, not 1: $(cat err)" >&2; exit 1; }
-    [ "$(wc -l < err)" -eq 1 ] && grep -q "$pattern" err ||
-        { echo "FAIL: $what: not one line saying what is missing: $(cat err)" >&2; exit 1; }
-    [ ! -s out ] || { echo "FAIL: $what: printed to standard output" >&2; exit 1; }
-    echo "$what: one line, status 1: $(cat err)"
+    run env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@" "$program"
+    [ "$status" -eq 1 ] || fail "$what: exit status $status, not 1: $err"
+    [ "$(wc -l < "$work/err")" -eq 1 ] && grep -q "$pattern" "$work/err" ||
+        fail "$what: not one line saying what is missing: $err"
+    [ ! -s "$work/out" ] || fail "$what: printed to standard output"
+    echo "$what: one line, status 1: $err"
 }
 
 dead=90
@@ -50,35 +38,25 @@ refused "Wayland socket without a compositor, dead X server" 'desktop session (.
 refused "missing platform plugin" 'platform plugin "no-such-platform"' QT_QPA_PLATFORM=no-such-platform
 
 # A real Wayland session, with no X server behind the program to fall back to.
-command -v weston >/dev/null || { echo "FAIL: weston is not installed (tools/install-deps.sh test)" >&2; exit 1; }
+command -v weston >/dev/null || fail "weston is not installed (tools/install-deps.sh test)"
 weston --backend=x11-backend.so --use-pixman --socket=vantrell-test --width=1200 --height=900 --idle-time=0 \
-    >weston.log 2>&1 & weston_pid=$!
+    >weston.log 2>&1 &
 for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/vantrell-test" ] && break; sleep 0.1; done
-[ -S "$XDG_RUNTIME_DIR/vantrell-test" ] || { echo "FAIL: weston did not start: $(tail -3 weston.log)" >&2; exit 1; }
-wayland() { env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=vantrell-test "$@"; }
+[ -S "$XDG_RUNTIME_DIR/vantrell-test" ] || fail "weston did not start: $(tail -3 weston.log)"
+wayland=(env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=vantrell-test)
 # The client's side of the protocol, as the compositor receives it.
-wayland WAYLAND_DEBUG=client "$program" >out 2>protocol & pid=$!
+"${wayland[@]}" WAYLAND_DEBUG=client "$program" >first.out 2>protocol & pid=$!
 for _ in $(seq 100); do grep -q 'wl_surface@[0-9]*\.attach(wl_buffer' protocol && break; sleep 0.1; done
-grep -q 'wl_surface@[0-9]*\.attach(wl_buffer' protocol ||
-    { echo "FAIL: no window drawn on Wayland: $(grep -v '^\[' protocol | head -5)" >&2; exit 1; }
+grep -q 'wl_surface@[0-9]*\.attach(wl_buffer' protocol || fail "no window drawn on Wayland: $(grep -v '^\[' protocol | head -5)"
 title=$(grep -o 'xdg_toplevel@[0-9]*\.set_title(.*)' protocol | tail -1)
 [ "$title" != "" ] && [ "${title#*set_title}" = '("")' ] ||
-    { echo "FAIL: the compositor was last told the title ${title#*set_title}, not (\"\")" >&2; exit 1; }
-set +e
-wayland timeout 10 "$program" >second.out 2>&1
-second=$?
-set -e
-[ "$second" -eq 0 ] && [ ! -s second.out ] ||
-    { echo "FAIL: a second copy on Wayland ended with $second: $(cat second.out)" >&2; exit 1; }
+    fail "the compositor was last told the title ${title#*set_title}, not (\"\")"
+run "${wayland[@]}" "$program"
+[ "$status" -eq 0 ] && [ ! -s "$work/out" ] && [ ! -s "$work/err" ] ||
+    fail "a second copy on Wayland ended with $status: $out$err"
 # The compositor's X window covers the screen from its corner; keys go where the pointer is.
 xdotool mousemove 600 450
 xdotool key Escape
-for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && { echo "FAIL: still running on Wayland 5 s after Escape" >&2; exit 1; }
-set +e
-wait "$pid"
-status=$?
-set -e
-pid=0
-[ "$status" -eq 0 ] || { echo "FAIL: Escape on Wayland ended with status $status" >&2; exit 1; }
+wait_for_exit "$pid" 500 || fail "still running on Wayland 5 s after Escape"
+[ "$exit_status" -eq 0 ] || fail "Escape on Wayland ended with status $exit_status"
 echo "Wayland: the form drawn, its title (\"\"), a second copy ended with 0, Escape with 0"

@@ -4,28 +4,17 @@
 # usage: plan.sh PROGRAM
 set -euo pipefail
 program=$1
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
+source "$(dirname "$0")/harness.sh"
 mkdir "$work/scan" "$work/plan" "$work/preview"
 cd "$work/plan"
 
 # Runs the plan with no desktop at all and a comma-decimal locale, in folder $in (the plan
 # folder by default); sets status, out, err.
 plan() {
-    set +e
-    (cd "${in:-$work/plan}" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=de_DE.UTF-8 \
-        LANG=de_DE.UTF-8 timeout 10 "$program" --plan "$@") >"$work/out" 2>"$work/err"
-    status=$?
-    set -e
-    out=$(cat "$work/out")
-    err=$(cat "$work/err")
+    cd "${in:-$work/plan}"
+    run env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 \
+        "$program" --plan "$@"
+    cd "$work/plan"
 }
 
 ten_by_ten=(45 0 0 North 122 0 0 West 10 10 4 1000 0)
@@ -41,10 +30,10 @@ plan "${ten_by_ten[@]}"
 
 # A copy that scans holds the lock; the plan must neither stop at it nor disturb it. Tests
 # elsewhere on this machine may run a copy already: then ours ends at once, and theirs is it.
-(cd "$work/scan" && QT_QPA_PLATFORM=offscreen exec "$program") & first=$!; pids+=("$first")
+(cd "$work/scan" && QT_QPA_PLATFORM=offscreen exec "$program") & first=$!
 holder=
 for _ in $(seq 200); do
-    if [ -n "$(lslocks --noheadings --pid "$first" 2>/dev/null)" ]; then
+    if holds_lock "$first"; then
         holder=$first
     elif ! kill -0 "$first" 2>/dev/null; then
         wait "$first" || fail "the scanning copy failed"

@@ -3,17 +3,14 @@
 # The form is filled in tab order, Start runs a walk at full speed, the file is read
 # over and over for a random moment, then Escape quits. Every read must find a whole
 # document, and the program must end promptly with status 0, leaving a whole
-# Vantrell.kml and no temporary file. Run it inside xvfb-run.
+# Vantrell.kml and no temporary file.
 # usage: quit_while_scanning.sh PROGRAM [ROUNDS]
 set -euo pipefail
 program=$1
 rounds=${2:-5}
-work=$(mktemp -d)
-# Never "kill 0", which would end this script's whole process group.
-trap '[ -z "${pid:-}" ] || kill -9 "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+source "$(dirname "$0")/harness.sh"
+start_xvfb
 export QT_QPA_PLATFORM=xcb
-source "$(dirname "$0")/form_driver.sh"
-cd "$work"
 reads=0
 
 # Reads Vantrell.kml for $1 ms as a viewer would, while the walk rewrites it: every read
@@ -32,8 +29,7 @@ read_whole_for() {
 
 for round in $(seq "$rounds"); do
     rm -f Vantrell.kml
-    "$program" & pid=$!
-    window=$(wait_for_window "$pid") || fail "no window appeared"
+    start_form "round $round"
     if [ "$round" -eq 1 ]; then
         # The form has no caption: the title bar and the taskbar show no text.
         for _ in $(seq 40); do

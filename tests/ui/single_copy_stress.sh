@@ -7,18 +7,8 @@ set -euo pipefail
 program=$(readlink -f "$1")
 copies=10
 rounds=3
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    exec 9>&- || true
-    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/harness.sh"
 export QT_QPA_PLATFORM=offscreen
-cd "$work"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Running and not yet a zombie.
 alive() {
@@ -43,7 +33,6 @@ for round in $(seq "$rounds"); do
     for _ in $(seq "$copies"); do
         (exec 9>&-; flock -s "$work/gate" true; exec "$program") &
         round_pids+=($!)
-        pids+=($!)
     done
     for _ in $(seq 200); do
         [ "$(waiting_at_gate)" -ge "$copies" ] && break
@@ -72,11 +61,7 @@ for round in $(seq "$rounds"); do
         wait "$p" || status=$?
         [ "$status" -eq 0 ] || fail "round $round: a second copy exited with $status"
     done
-    for _ in $(seq 200); do
-        [ -n "$(lslocks --noheadings --pid "$survivor" 2>/dev/null)" ] && break
-        sleep 0.05
-    done
-    [ -n "$(lslocks --noheadings --pid "$survivor" 2>/dev/null)" ] || fail "round $round: the survivor holds no lock"
+    wait_for_lock "$survivor" || fail "round $round: the survivor holds no lock"
     alive "$survivor" || fail "round $round: the survivor ended"
     echo "round $round: one of $copies copies runs; the other $((copies - 1)) ended with status 0 within ${elapsed_ms} ms"
     kill -9 "$survivor"

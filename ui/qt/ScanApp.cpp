@@ -1,6 +1,7 @@
 #include "ScanApp.h"
 
 #include "DesktopSession.h"
+#include "QuitOnSignals.h"
 #include "ScanDlg.h"
 #include "SingleInstance.h"
 
@@ -8,62 +9,15 @@
 #include "ScanPlan.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QSocketNotifier>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 namespace vantrell::qt {
-namespace {
-
-// SIGTERM, SIGHUP and SIGINT end the program the way Quit does: the handler only writes
-// the signal's number into a pipe, and the event loop, reading it, leaves every dialog.
-class CQuitOnSignals {
-public:
-    CQuitOnSignals()
-    {
-        if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [] {
-            char signal = 0;
-            while (::read(s_pipe[0], &signal, 1) > 0) {
-            }
-            // Every running event loop ends, the About box's and the form's alike.
-            QCoreApplication::exit(0);
-        });
-        struct sigaction action {};
-        action.sa_handler = &CQuitOnSignals::Handle;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (const int signal : {SIGTERM, SIGHUP, SIGINT})
-            ::sigaction(signal, &action, nullptr);
-    }
-
-private:
-    static void Handle(int signal)
-    {
-        const int saved = errno;
-        const char byte = static_cast<char>(signal);
-        [[maybe_unused]] const ssize_t written = ::write(s_pipe[1], &byte, 1);
-        errno = saved;
-    }
-
-    static inline int s_pipe[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
-
-} // namespace
 
 int CScanApp::Run(int argc, char** argv)
 {

@@ -3,11 +3,7 @@
 #include "resource.h"
 
 namespace vantrell::win32 {
-
-void ShowAboutBox(HINSTANCE instance, HWND owner)
-{
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), owner, AboutDlgProc, 0);
-}
+namespace {
 
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM)
 {
@@ -24,6 +20,13 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM)
         return FALSE;
     }
     return FALSE;
+}
+
+} // namespace
+
+void ShowAboutBox(HINSTANCE instance, HWND owner)
+{
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), owner, AboutDlgProc, 0);
 }
 
 } // namespace vantrell::win32

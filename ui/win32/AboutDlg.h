@@ -8,6 +8,4 @@ namespace vantrell::win32 {
 // Runs the About box modally, owned by owner; returns when it has closed. UI thread.
 void ShowAboutBox(HINSTANCE instance, HWND owner);
 
-INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
-
 } // namespace vantrell::win32

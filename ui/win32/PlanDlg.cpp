@@ -96,14 +96,6 @@ void SavePreview(HWND hDlg, CPlanBox& box)
     MessageBoxW(hDlg, error.c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-} // namespace
-
-void ShowPlanBox(HINSTANCE instance, HWND owner, const CScanForm& form)
-{
-    CPlanBox box{instance, CPlanView(form)};
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PLANBOX), owner, PlanDlgProc, reinterpret_cast<LPARAM>(&box));
-}
-
 INT_PTR CALLBACK PlanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* box = reinterpret_cast<CPlanBox*>(GetWindowLongPtrW(hDlg, DWLP_USER));
@@ -133,6 +125,14 @@ INT_PTR CALLBACK PlanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPar
         return FALSE;
     }
     return FALSE;
+}
+
+} // namespace
+
+void ShowPlanBox(HINSTANCE instance, HWND owner, const CScanForm& form)
+{
+    CPlanBox box{instance, CPlanView(form)};
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PLANBOX), owner, PlanDlgProc, reinterpret_cast<LPARAM>(&box));
 }
 
 } // namespace vantrell::win32

@@ -13,6 +13,4 @@ namespace vantrell::win32 {
 // has closed. The worker goes on meanwhile.
 void ShowPlanBox(HINSTANCE instance, HWND owner, const CScanForm& form);
 
-INT_PTR CALLBACK PlanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
-
 } // namespace vantrell::win32

@@ -151,6 +151,36 @@ BOOL OnPaint(CScanDlg& dlg)
     return TRUE;
 }
 
+INT_PTR CALLBACK ScanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* dlg = reinterpret_cast<CScanDlg*>(GetWindowLongPtrW(hDlg, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(hDlg, reinterpret_cast<CScanDlg*>(lParam));
+    case WM_COMMAND:
+        return dlg ? OnCommand(*dlg, LOWORD(wParam), HIWORD(wParam)) : FALSE;
+    case WM_SYSCOMMAND:
+        return dlg ? OnSysCommand(*dlg, wParam) : FALSE;
+    case WM_PAINT:
+        return dlg ? OnPaint(*dlg) : FALSE;
+    case WM_DESTROY:
+        if (dlg)
+            OnDestroy(*dlg);
+        return FALSE;
+    case WM_ENDSESSION:
+        // Logging off or shutting down: the system may end the process as soon as this
+        // returns, so the writer stops first, as after Quit.
+        if (wParam) {
+            EndScanning();
+            EndDialog(hDlg, IDCANCEL);
+        }
+        return TRUE;
+    case WM_QUERYDRAGICON: // answered through the return value, not DWLP_MSGRESULT
+        return dlg ? reinterpret_cast<INT_PTR>(dlg->m_hIcon) : FALSE;
+    }
+    return FALSE;
+}
+
 } // namespace
 
 CScanDlg::CScanDlg(HINSTANCE instance)
@@ -182,36 +212,6 @@ bool CScanDlg::StartWorker(CScanJob& job)
         return false;
     CloseHandle(thread); // the thread runs on, detached: nothing waits for it
     return true;
-}
-
-INT_PTR CALLBACK ScanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* dlg = reinterpret_cast<CScanDlg*>(GetWindowLongPtrW(hDlg, DWLP_USER));
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(hDlg, reinterpret_cast<CScanDlg*>(lParam));
-    case WM_COMMAND:
-        return dlg ? OnCommand(*dlg, LOWORD(wParam), HIWORD(wParam)) : FALSE;
-    case WM_SYSCOMMAND:
-        return dlg ? OnSysCommand(*dlg, wParam) : FALSE;
-    case WM_PAINT:
-        return dlg ? OnPaint(*dlg) : FALSE;
-    case WM_DESTROY:
-        if (dlg)
-            OnDestroy(*dlg);
-        return FALSE;
-    case WM_ENDSESSION:
-        // Logging off or shutting down: the system may end the process as soon as this
-        // returns, so the writer stops first, as after Quit.
-        if (wParam) {
-            EndScanning();
-            EndDialog(hDlg, IDCANCEL);
-        }
-        return TRUE;
-    case WM_QUERYDRAGICON: // answered through the return value, not DWLP_MSGRESULT
-        return dlg ? reinterpret_cast<INT_PTR>(dlg->m_hIcon) : FALSE;
-    }
-    return FALSE;
 }
 
 } // namespace vantrell::win32

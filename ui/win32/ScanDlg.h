@@ -32,6 +32,4 @@ protected:
     bool StartWorker(CScanJob& job) override;
 };
 
-INT_PTR CALLBACK ScanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
-
 } // namespace vantrell::win32
