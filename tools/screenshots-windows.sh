@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Retakes docs/scan-form-windows.png, docs/about-box-windows.png and
 # docs/plan-dialog-windows.png: Vantrell.exe under Wine on a virtual display, filled in as
-# a user would, the About box and the plan opened from the system menu. Wine draws the frames itself (no window manager), as Windows would.
+# a user would, the About box and the plan opened from the system menu. Wine draws the
+# frames itself (no window manager), as Windows would.
 # usage: tools/screenshots-windows.sh [VANTRELL.EXE]   (after make windows)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,7 +11,8 @@ if [ -z "${WINEPREFIX:-}" ]; then
     exec "$top/tools/wine-session.sh" "$0" "$program"
 fi
 work=$(mktemp -d)
-trap 'kill ${pid:-0} 2>/dev/null || true; rm -rf "$work"' EXIT
+# Never kill 0, the script's own process group, when the program did not start.
+trap '[ -z "${pid:-}" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cd "$work"
 wine "$program" & pid=$!
 window=
@@ -28,17 +30,22 @@ for step in "type 45" "key Tab" "type 30" "key Tab" "type 0" "key Tab" "type N" 
 done
 sleep 0.5
 /usr/bin/import -window "$window" "$top/docs/scan-form-windows.png"
+# The id of the visible window with exactly this title, within 10 s; else a failure.
+visible_window() {
+    local id
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+    echo "no window \"$1\"" >&2
+    exit 1
+}
 # The system menu opens on its first entry; ours are the last two, About then the plan
 # (Wine adds "About Wine" too).
 xdotool key alt+space
 sleep 0.5
 xdotool key Up Up Return
-about=
-for _ in $(seq 100); do
-    about=$(xdotool search --onlyvisible --name '^About Vantrell$' 2>/dev/null | head -n 1) && [ -n "$about" ] && break
-    sleep 0.1
-done
-[ -n "$about" ] || { echo "no About box" >&2; exit 1; }
+about=$(visible_window "About Vantrell") || exit 1
 sleep 0.5
 /usr/bin/import -window "$about" "$top/docs/about-box-windows.png"
 xdotool key Escape
@@ -49,12 +56,7 @@ sleep 2
 xdotool key alt+space
 sleep 0.5
 xdotool key Up Return
-plan=
-for _ in $(seq 100); do
-    plan=$(xdotool search --onlyvisible --name '^Vantrell Plan$' 2>/dev/null | head -n 1) && [ -n "$plan" ] && break
-    sleep 0.1
-done
-[ -n "$plan" ] || { echo "no plan dialog" >&2; exit 1; }
+plan=$(visible_window "Vantrell Plan") || exit 1
 sleep 1.5
 /usr/bin/import -window "$plan" "$top/docs/plan-dialog-windows.png"
 xdotool key Escape
