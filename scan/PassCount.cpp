@@ -6,32 +6,6 @@
 namespace vantrell {
 namespace {
 
-// Additions of step (taken `per` at a time) until the sum no longer lets the loop go
-// on: the do-while of a row (per 1) or of the row pairs (per 2). Valid requests keep
-// miles within the step's reach, so this ends.
-std::uint64_t RowPoints(double milesEast, float step)
-{
-    std::uint64_t rounds = 0;
-    float along = 0.0f;
-    do {
-        along = Add(along, step);
-        ++rounds;
-    } while (RowGoesOn(milesEast, along));
-    return rounds;
-}
-
-std::uint64_t RowPairs(double milesSouth, float step)
-{
-    std::uint64_t rounds = 0;
-    float south = 0.0f;
-    do {
-        south = Add(south, step);
-        south = Add(south, step);
-        ++rounds;
-    } while (PassGoesOn(milesSouth, south));
-    return rounds;
-}
-
 // How many of start + k * increment, k = 1..n, lie above 180 and below -180, in exact
 // arithmetic: the estimate for rows past the stepping budget.
 void EstimateOutside(double start, double increment, std::uint64_t n, OutsideCount& count)
@@ -66,21 +40,7 @@ std::optional<PassShape> CountPass(const CScanJob& job)
     const RequestCheck check = job.Check();
     if (!check.YieldsPoints())
         return std::nullopt;
-    PassShape shape;
-    shape.step = check.step;
-    shape.pointsPerRow = job.m_nMilesEast > 0 ? RowPoints(job.m_nMilesEast, shape.step) : 0;
-    shape.rowPairs = RowPairs(job.m_nMilesSouth, shape.step);
-    shape.points = shape.rowPairs * 2 * (shape.pointsPerRow + 1);
-    return shape;
-}
-
-float RowEnd(float latitude, float start, double direction, const PassShape& shape)
-{
-    const double increment = LongitudeIncrement(RowFactor(latitude), shape.step);
-    float longitude = start;
-    for (std::uint64_t k = 0; k < shape.pointsPerRow; ++k)
-        longitude = StepAlong(longitude, direction, increment);
-    return longitude;
+    return ShapeOf(check, job.m_nMilesEast, job.m_nMilesSouth);
 }
 
 OutsideCount CountOutside(const CScanJob& job, const PassShape& shape)
@@ -89,63 +49,60 @@ OutsideCount CountOutside(const CScanJob& job, const PassShape& shape)
     const RequestCheck check = job.Check();
     if (!check.YieldsPoints())
         return count;
-    const std::uint64_t n = shape.pointsPerRow;
-    const auto latitudes = [&](float latitude, std::uint64_t points) {
-        if (latitude < -90.0f)
-            count.pastSouthPole += points;
-        if (latitude > 90.0f)
-            count.pastNorthPole += points;
-    };
-    const auto longitude = [&](double value) {
-        if (value > 180.0)
-            ++count.pastEast;
-        if (value < -180.0)
-            ++count.pastWest;
-    };
-    // Steps a row exactly, counting its points; returns its end.
-    const auto stepRow = [&](float latitude, float start, double direction) {
-        const double increment = LongitudeIncrement(RowFactor(latitude), shape.step);
-        float value = start;
-        for (std::uint64_t k = 0; k < n; ++k) {
-            value = StepAlong(value, direction, increment);
-            longitude(value);
-        }
-        return value;
-    };
-    // Below 256 degrees a float32 rounds by at most 2^-17: a pair whose exact reach plus
-    // that much per step stays inside 180 has no point outside.
+    // Below 256 degrees a float32 rounds by at most 2^-17 a step: a row whose exact reach
+    // plus that much a step, and the error its start may carry, stays inside 180 has no
+    // point outside, and its end may be estimated.
     constexpr double kRounding = 1.0 / 131072.0;
-    const double start = check.startLongitude;
-    std::uint64_t budget = kExactSteps;
-    ForEachRowPair(check, shape, [&](const RowPair& pair) {
-        latitudes(pair.eastLatitude, n);
-        latitudes(pair.westLatitude, n + 1);
-        latitudes(pair.nextLatitude, 1);
-        if (n == 0) {
-            longitude(start);
-            longitude(start);
+    struct Counter {
+        OutsideCount& count;
+        std::uint64_t budget = kExactSteps;
+        double startError = 0.0; // how far an estimated start may lie from the walk's own
+
+        void Latitudes(float latitude, std::uint64_t points)
+        {
+            if (latitude < -90.0f)
+                count.pastSouthPole += points;
+            if (latitude > 90.0f)
+                count.pastNorthPole += points;
+        }
+        void Longitude(double value)
+        {
+            if (value > 180.0)
+                ++count.pastEast;
+            if (value < -180.0)
+                ++count.pastWest;
+        }
+        RowVisit Row(const WalkRow& row)
+        {
+            Latitudes(row.latitude, row.points);
+            if (row.direction > 0)
+                startError = 0.0; // every pair starts again from the corner
+            const double points = static_cast<double>(row.points);
+            const double error = startError + points * kRounding;
+            if (std::abs(static_cast<double>(row.start)) + startError + points * (std::abs(row.increment) + kRounding) <
+                180.0) {
+                startError = error;
+                return RowVisit::Estimate;
+            }
+            if (budget >= row.points) {
+                budget -= row.points;
+                startError = 0.0;
+                return RowVisit::Step;
+            }
+            count.longitudesExact = false;
+            EstimateOutside(row.start, row.direction * row.increment, row.points, count);
+            startError = error;
+            return RowVisit::Estimate;
+        }
+        bool Point(std::uint64_t, float latitude, float longitude, bool southMove)
+        {
+            if (southMove)
+                Latitudes(latitude, 1);
+            Longitude(longitude);
             return true;
         }
-        const double east = LongitudeIncrement(RowFactor(pair.eastLatitude), shape.step);
-        const double west = LongitudeIncrement(RowFactor(pair.westLatitude), shape.step);
-        const double points = static_cast<double>(n);
-        if (std::abs(start) + points * (std::abs(east) + std::abs(west) + 2 * kRounding) < 180.0)
-            return true;
-        if (budget >= 2 * n) {
-            budget -= 2 * n;
-            const float eastEnd = stepRow(pair.eastLatitude, check.startLongitude, 1.0);
-            longitude(eastEnd);
-            longitude(stepRow(pair.westLatitude, eastEnd, -1.0));
-            return true;
-        }
-        count.longitudesExact = false;
-        EstimateOutside(start, east, n, count);
-        const double eastEnd = start + points * east;
-        longitude(eastEnd);
-        EstimateOutside(eastEnd, -west, n, count);
-        longitude(eastEnd - points * west);
-        return true;
-    });
+    } counter{count};
+    WalkPass(check, shape, counter);
     return count;
 }
 

@@ -4,9 +4,12 @@
 #include "LookAtDocument.h"
 #include "PlanText.h"
 #include "SameFile.h"
+#include "ViewCover.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace vantrell {
@@ -93,6 +96,86 @@ std::string PreviewShows(const PreviewSummary& summary)
            (summary.rows ? " rows" : " moves south");
 }
 
+namespace {
+
+// The whole pass's extent: the corner as typed, which the walk never writes, and every
+// row's ends, estimated, as the rows are monotonic; the latitudes are the walk's own.
+struct CExtent {
+    Vertex low;
+    Vertex high;
+
+    void Add(float latitude, float longitude)
+    {
+        low = {std::min(low.latitude, latitude), std::min(low.longitude, longitude)};
+        high = {std::max(high.latitude, latitude), std::max(high.longitude, longitude)};
+    }
+    RowVisit Row(const WalkRow&) { return RowVisit::Estimate; }
+    bool Point(std::uint64_t, float latitude, float longitude, bool)
+    {
+        Add(latitude, longitude); // the south moves, which lie at the rows' ends
+        return true;
+    }
+};
+
+// The path through the walk's turning points in the first `pairs` row pairs: each row's
+// first and last point and each south move, so that a row starting again from the
+// corner's longitude shows as the jump it is. Also the points whose views are outlined.
+struct CPathTracer {
+    std::uint64_t pairs;
+    std::uint64_t pointsPerPair;
+    std::vector<Vertex> path;
+    std::vector<Vertex> viewed; // the first two row pairs' points, at most kPreviewViews
+    bool rowFirst = false;
+    std::optional<Vertex> rowLast;
+
+    void Add(const Vertex& v)
+    {
+        if (path.empty() || path.back().latitude != v.latitude || path.back().longitude != v.longitude)
+            path.push_back(v);
+    }
+    RowVisit Row(const WalkRow& row)
+    {
+        if (row.pair >= pairs)
+            return RowVisit::Stop;
+        rowFirst = true;
+        return RowVisit::Step;
+    }
+    bool Point(std::uint64_t index, float latitude, float longitude, bool southMove)
+    {
+        const Vertex v{latitude, longitude};
+        if (viewed.size() < kPreviewViews && (index - 1) / pointsPerPair < 2)
+            viewed.push_back(v);
+        if (southMove) {
+            if (rowLast)
+                Add(*rowLast);
+            rowLast.reset();
+            Add(v);
+            return index / pointsPerPair < pairs;
+        }
+        if (rowFirst)
+            Add(v);
+        rowFirst = false;
+        rowLast = v;
+        return true;
+    }
+};
+
+// The ground one view shows around v as a closed ring; its width in longitude is held to
+// a whole turn near the poles.
+std::array<Vertex, 5> ViewRing(const Vertex& v, const ViewSize& view)
+{
+    const double halfHeight = view.height / 2 / kMetresPerMile / static_cast<double>(kMilesPerDegree);
+    const double milesPerDegree = std::abs(static_cast<double>(RowFactor(v.latitude)));
+    const double halfWidth = std::min(180.0, view.width / 2 / kMetresPerMile / std::max(milesPerDegree, 1e-9));
+    const auto at = [&](double up, double right) {
+        return Vertex{static_cast<float>(v.latitude + up), static_cast<float>(v.longitude + right)};
+    };
+    return {at(halfHeight, -halfWidth), at(halfHeight, halfWidth), at(-halfHeight, halfWidth),
+            at(-halfHeight, -halfWidth), at(halfHeight, -halfWidth)};
+}
+
+} // namespace
+
 std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
 {
     const std::optional<PassShape> shape = CountPass(job);
@@ -104,40 +187,16 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
     const std::uint64_t affordable = n > 0 ? std::max<std::uint64_t>(1, kExactSteps / (2 * n)) : shape->rowPairs;
     const std::uint64_t pairs = std::min({shape->rowPairs, kPreviewRowPairs, affordable});
 
-    std::vector<Vertex> path;
-    const float start = check.startLongitude;
-    const auto add = [&](float latitude, float longitude) {
-        if (path.empty() || path.back().latitude != latitude || path.back().longitude != longitude)
-            path.push_back({latitude, longitude});
-    };
-    ForEachRowPair(check, *shape, [&](const RowPair& pair) {
-        if (pair.index >= pairs)
-            return false;
-        if (n == 0) {
-            add(pair.westLatitude, start);
-            add(pair.nextLatitude, start);
-            return true;
-        }
-        if (pair.index == 0) // the first point, one step east of the corner
-            add(pair.eastLatitude,
-                StepAlong(start, 1.0, LongitudeIncrement(RowFactor(pair.eastLatitude), shape->step)));
-        const float eastEnd = RowEnd(pair.eastLatitude, start, 1.0, *shape);
-        add(pair.eastLatitude, eastEnd);
-        add(pair.westLatitude, eastEnd);
-        const float westEnd = RowEnd(pair.westLatitude, eastEnd, -1.0, *shape);
-        add(pair.westLatitude, westEnd);
-        add(pair.nextLatitude, westEnd);
-        return true;
-    });
-
-    // The rows are monotonic, so their ends bound them; the corner the user typed is the
-    // outline's north-west one, though the walk never writes it.
-    Vertex low{check.startLatitude, start};
-    Vertex high = low;
-    for (const Vertex& v : path) {
-        low = {std::min(low.latitude, v.latitude), std::min(low.longitude, v.longitude)};
-        high = {std::max(high.latitude, v.latitude), std::max(high.longitude, v.longitude)};
-    }
+    CPathTracer tracer{pairs, 2 * (n + 1), {}, {}, false, std::nullopt};
+    WalkPass(check, *shape, tracer);
+    const std::vector<Vertex>& path = tracer.path;
+    // The outline, the LookAt and the description speak of the whole pass, however little
+    // of it the path shows.
+    const Vertex typed{check.startLatitude, check.startLongitude};
+    CExtent extent{typed, typed};
+    WalkPass(check, *shape, extent);
+    const Vertex low = extent.low;
+    const Vertex high = extent.high;
     // Two rows a pair, or two south moves.
     const PreviewSummary shows{pairs * 2, shape->rowPairs * 2, n > 0};
     if (summary)
@@ -151,7 +210,7 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
                         clamped((static_cast<double>(low.longitude) + high.longitude) / 2, 180.0)};
     // About one and a half times the larger side, in metres, as the viewer's range.
     const double miles = std::max({static_cast<double>(job.m_nMilesEast), static_cast<double>(job.m_nMilesSouth), 1.0});
-    const auto range = static_cast<std::int32_t>(std::clamp(miles * 1609.344 * 1.5, 1000.0, 20'000'000.0));
+    const auto range = static_cast<std::int32_t>(std::clamp(miles * kMetresPerMile * 1.5, 1000.0, 20'000'000.0));
 
     CDocument doc;
     doc.Line(R"(<?xml version="1.0" encoding="UTF-8"?>)")
@@ -194,8 +253,27 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
         .Line("<Placemark>")
         .Line("<name>First point</name>")
         .Text("<Point><coordinates>").Coordinates(path.front()).Line("</coordinates></Point>")
-        .Line("</Placemark>")
-        .Line("</Document>")
+        .Line("</Placemark>");
+    // What the first views show, so that the gaps between them, or their overlaps, show
+    // too; none for a range that is not positive.
+    const ViewSize view = ViewAt(job.m_nRange);
+    doc.Line("<Folder>")
+        .Line("<name>Views</name>")
+        .Line("<Style id=\"view\"><LineStyle><color>ff00ffff</color></LineStyle>"
+              "<PolyStyle><fill>0</fill><outline>1</outline></PolyStyle></Style>");
+    for (std::size_t i = 0; view.width > 0 && i < tracer.viewed.size(); ++i) {
+        doc.Line("<Placemark>")
+            .Line("<styleUrl>#view</styleUrl>")
+            .Line("<Polygon><outerBoundaryIs><LinearRing>")
+            .Text("<coordinates>");
+        for (const Vertex& corner : ViewRing(tracer.viewed[i], view))
+            doc.Coordinates(corner).Text(" ");
+        doc.Line("</coordinates>")
+            .Line("</LinearRing></outerBoundaryIs></Polygon>")
+            .Line("</Placemark>");
+    }
+    doc.Line("</Folder>");
+    doc.Line("</Document>")
         .Line("</kml>");
     return doc.Take();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A preview of one pass for the globe viewer: a small KML 2.2 document with the area's
-// outline, the pass's path through its turning points and its first point, framed by a
-// LookAt. It is never "Vantrell.kml", which the scan keeps rewriting.
+// outline, the pass's path through its turning points, its first point and the ground
+// the first views show, framed by a LookAt. It is never "Vantrell.kml", which the scan keeps rewriting.
 
 #include "PassCount.h"
 
@@ -13,6 +13,8 @@ namespace vantrell {
 
 // Row pairs a preview draws at most; a longer pass shows its first ones and says so.
 inline constexpr std::uint64_t kPreviewRowPairs = 1000;
+// Views a preview outlines at most: those of the first two row pairs' points.
+inline constexpr std::size_t kPreviewViews = 200;
 
 struct PreviewSummary {
     std::uint64_t shown = 0; // rows the path goes through; south moves for a pass without rows

@@ -77,9 +77,7 @@ RequestCheck CScanJob::Check() const
                                Rule::LongitudeMinutes, Rule::LongitudeSeconds, Rule::LongitudePastEnd);
     if (!HemisphereFactor(m_strLonDir, kEast, kWest, check.longitudeFactor))
         check.broken |= static_cast<std::uint32_t>(Rule::LongitudeWord);
-    check.step = kDefaultStep;
-    if (m_nResolution != 0)
-        check.step = static_cast<float>(m_nResolution * static_cast<double>(kTenth));
+    check.step = StepOfResolution(m_nResolution);
 
     // Requests that could never finish, or would pause for weeks after a wrap-around.
     if (m_nResolution < 0)
@@ -128,41 +126,23 @@ void CScanJob::EmitPoint(float latitude, float longitude)
         m_sleeper.Sleep(kPausePollMs);
 }
 
-void CScanJob::WalkRow(float latitude, float& longitude, double direction)
-{
-    const double increment = LongitudeIncrement(RowFactor(latitude), m_fStep);
-    const double milesEast = m_nMilesEast;
-    float along = 0.0f;
-    do {
-        along = Add(along, m_fStep);
-        longitude = StepAlong(longitude, direction, increment);
-        EmitPoint(latitude, longitude);
-    } while (RowGoesOn(milesEast, along));
-}
-
 bool CScanJob::RunPass()
 {
     const RequestCheck check = Check();
     m_fStep = check.step;
     if (!check.YieldsPoints())
         return false;
-    const float startLatitude = check.startLatitude;
-    const float startLongitude = check.startLongitude;
-
-    const double milesSouth = m_nMilesSouth;
-    float south = 0.0f;
-    float latitude = startLatitude;
-    do {
-        float longitude = startLongitude;
-        const float latitudeStep = LatitudeStep(m_fStep);
-        for (const double direction : {1.0, -1.0}) {
-            if (m_nMilesEast > 0)
-                WalkRow(latitude, longitude, direction);
-            south = Add(south, m_fStep);
-            latitude = StepSouth(latitude, latitudeStep);
-            EmitPoint(latitude, longitude);
+    // Every point is stepped and emitted; the walk's own order, nothing skipped.
+    struct Emitter {
+        CScanJob& job;
+        RowVisit Row(const WalkRow&) { return RowVisit::Step; }
+        bool Point(std::uint64_t, float latitude, float longitude, bool)
+        {
+            job.EmitPoint(latitude, longitude);
+            return true;
         }
-    } while (PassGoesOn(milesSouth, south));
+    } emitter{*this};
+    WalkPass(check, ShapeOf(check, m_nMilesEast, m_nMilesSouth), emitter);
     return true;
 }
 

@@ -5,7 +5,7 @@
 #include "LookAtFile.h"
 #include "PointSinks.h"
 #include "RequestCheck.h"
-#include "WalkArithmetic.h"
+#include "Walk.h"
 
 #include <atomic>
 #include <cstdint>
@@ -15,8 +15,6 @@ namespace vantrell {
 
 // The engine's constants are float32; arithmetic sees their exact float values.
 inline constexpr float kSixtieth = 1.0f / 60.0f;
-inline constexpr float kTenth = 0.1f;
-inline constexpr float kDefaultStep = 0.25f;
 
 // Pause gate poll, milliseconds.
 inline constexpr std::uint64_t kPausePollMs = 1000;
@@ -79,7 +77,6 @@ public:
 
 private:
     void EmitPoint(float latitude, float longitude);
-    void WalkRow(float latitude, float& longitude, double direction);
 
     IPointWriter& m_writer;
     ISleeper& m_sleeper;

@@ -4,11 +4,20 @@
 // on float32 operands; changing any expression here changes the points written.
 
 #include <cmath>
+#include <cstdint>
 
 namespace vantrell {
 
 inline constexpr float kMilesPerDegree = 69.172f;
 inline constexpr float kDegreeToRadian = 0.017453292f;
+inline constexpr float kTenth = 0.1f;
+inline constexpr float kDefaultStep = 0.25f;
+
+// Miles a step, from the Resolution in tenths of a mile (0: the default quarter mile).
+inline float StepOfResolution(std::int32_t resolution)
+{
+    return resolution == 0 ? kDefaultStep : static_cast<float>(resolution * static_cast<double>(kTenth));
+}
 
 // The walk's accumulation of miles.
 inline float Add(float a, float b) { return static_cast<float>(static_cast<double>(a) + b); }

@@ -4,6 +4,7 @@
 #include "../engine/Recorder.h"
 #include "LookAtDocument.h"
 #include "LookAtFile.h"
+#include "PassCount.h"
 #include "Preview.h"
 #include "ScanJob.h"
 
@@ -146,6 +147,7 @@ const WalkCase kWalksTheFileMustCarry[] = {
     {"across_zero", {0, 0, 30, "North", 0, 0, 30, "West", 1, 1, 0, 0, 1}},
     {"near_pole", {89, 59, 0, "North", 179, 59, 59, "East", 2, 1, 0, 250000, 5}},
     {"largest_range", {60, 0, 0, "South", 10, 0, 0, "West", 1, 1, 0, std::numeric_limits<std::int32_t>::max(), 0}},
+    {"past_south_pole", {89, 59, 0, "South", 10, 0, 0, "East", 2, 2, 0, 1000, 5}},
 };
 
 TEST_F(KmlReaderTest, ReadsEveryPointOfAWalk)
@@ -197,8 +199,9 @@ TEST_F(KmlReaderTest, MisreadsUnderACommaDecimalLocaleWithoutTheGuard)
     EXPECT_EQ(read.longitude, -122.25);
 }
 
-// The preview's path runs through points of the pass only: its first point, each row's
-// last and each south move, in the walk's order.
+// The preview's path runs through points of the pass only: each row's first and last
+// point and each south move, in the walk's order, past a pole too; the first views are
+// outlined.
 TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
 {
     for (const WalkCase& c : kWalksTheFileMustCarry) {
@@ -211,7 +214,10 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
         const kmldom::DocumentPtr document = kmldom::AsDocument(kml->get_feature());
         ASSERT_TRUE(document);
         EXPECT_TRUE(kmldom::AsLookAt(document->get_abstractview()));
-        ASSERT_EQ(document->get_feature_array_size(), 3u);
+        ASSERT_EQ(document->get_feature_array_size(), 4u);
+        const kmldom::FolderPtr views = kmldom::AsFolder(document->get_feature_array_at(3));
+        ASSERT_TRUE(views);
+        EXPECT_EQ(views->get_name(), "Views");
         const auto line = [&](std::size_t i) {
             const kmldom::PlacemarkPtr mark = kmldom::AsPlacemark(document->get_feature_array_at(i));
             return mark ? kmldom::AsLineString(mark->get_geometry()) : nullptr;
@@ -230,7 +236,8 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
         for (std::size_t i = 0; i < e.size(); ++i) {
             const bool southMove = i > 0 && e[i].latitude != e[i - 1].latitude;
             const bool rowEnd = i + 1 < e.size() && e[i + 1].latitude != e[i].latitude;
-            if (i == 0 || southMove || rowEnd)
+            const bool rowStart = i > 1 && e[i - 1].latitude != e[i - 2].latitude && !southMove;
+            if (i == 0 || southMove || rowEnd || rowStart)
                 turning.emplace_back(Printed(e[i].longitude), Printed(e[i].latitude));
         }
         std::vector<std::pair<double, double>> read;
@@ -238,6 +245,8 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
             read.emplace_back(path->get_coordinates_array_at(i).get_longitude(),
                               path->get_coordinates_array_at(i).get_latitude());
         EXPECT_EQ(read, turning);
+        const std::size_t firstTwoPairs = std::min<std::size_t>({e.size(), 4 * (CountPass(job)->pointsPerRow + 1), 200});
+        EXPECT_EQ(views->get_feature_array_size(), c.r.range > 0 ? firstTwoPairs : 0u);
     }
 }
 
