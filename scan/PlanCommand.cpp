@@ -2,7 +2,9 @@
 
 #include "Preview.h"
 #include "PlanText.h"
-#include "TextToNumber.h"
+#include "RequestText.h"
+
+#include <algorithm>
 
 #include <charconv>
 
@@ -69,11 +71,12 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
     if (args.size() - first != 13)
         return usage("");
 
-    const auto number = [&](std::size_t i) { return TextToInt32(args[first + i]); };
+    RequestTexts texts;
+    std::copy(args.begin() + static_cast<std::ptrdiff_t>(first), args.end(), texts.begin());
+    options.capped = CappedFields(texts);
     // A plan must not touch the program's file, nor wait.
-    CDiscard& nothing = Discard();
-    CScanJob job(number(0), number(1), number(2), args[first + 3], number(4), number(5), number(6),
-                 args[first + 7], number(8), number(9), number(10), number(11), number(12), nothing, nothing);
+    const std::unique_ptr<CScanJob> planned = JobFromTexts(texts, Discard(), Discard());
+    CScanJob& job = *planned;
     output.out = PlanText(job, options);
     if (preview) {
         std::string error;

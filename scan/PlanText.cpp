@@ -1,8 +1,11 @@
 #include "PlanText.h"
 
+#include "ViewCover.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace vantrell {
 namespace {
@@ -17,6 +20,25 @@ std::string Digits(Number n)
 }
 
 std::string Count(std::int32_t n) { return Grouped(std::int64_t{n}); }
+
+// "0.25 miles", "1 mile": a step as the plan prints it.
+std::string Miles(float miles)
+{
+    return Digits(miles) + (miles == 1.0f ? " mile" : " miles");
+}
+
+// value with two decimals, its whole part grouped: "1,234.57".
+std::string TwoDecimals(double value)
+{
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    const std::string digits(text, result.ptr);
+    const std::size_t point = digits.find('.');
+    const std::string whole = digits.substr(0, point);
+    std::uint64_t n = 0;
+    std::from_chars(whole.data(), whole.data() + whole.size(), n);
+    return Grouped(n) + digits.substr(point);
+}
 
 void AngleLimits(std::vector<std::string>& broken, const RequestCheck& check, const char* name, Rule first,
                  std::int32_t deg, std::int32_t min, std::int32_t sec, std::int32_t maxDeg)
@@ -190,9 +212,16 @@ std::string QuarterSecondsText(std::uint64_t count, std::uint64_t factor)
     if (text.empty())
         return "0 s";
     if (days >= 366) {
-        // Whole Gregorian years: 146,097 days in 400 of them.
-        const std::uint64_t years = days / 146'097 * 400 + days % 146'097 * 400 / 146'097;
-        text += " (about " + Grouped(years) + (years == 1 ? " year)" : " years)");
+        // Gregorian years, 146,097 days in 400 of them: to a tenth below a hundred years,
+        // whole ones above.
+        std::string years;
+        if (days < 36'525) {
+            const std::uint64_t tenths = (days * 4000 + 146'097 / 2) / 146'097;
+            years = Grouped(tenths / 10) + (tenths % 10 != 0 ? "." + Digits(tenths % 10) : "");
+        } else {
+            years = Grouped(days / 146'097 * 400 + days % 146'097 * 400 / 146'097);
+        }
+        text += " (about " + years + (years == "1" ? " year)" : " years)");
     }
     return text;
 }
@@ -211,7 +240,7 @@ std::vector<std::string> BrokenLimits(const CScanJob& job)
     if (check.Breaks(Rule::NegativeSpeed))
         broken.push_back("speed factor " + Count(job.m_nSpeedFactor) + " is negative: the pause would run for weeks");
     const std::string beyond = " are beyond the " + Grouped(static_cast<std::uint64_t>(check.reach)) +
-                               " miles that steps of " + Digits(check.step) + " miles can reach";
+                               " miles that steps of " + Miles(check.step) + " can reach";
     if (check.Breaks(Rule::EastBeyondReach))
         broken.push_back("miles east " + Count(job.m_nMilesEast) + beyond);
     if (check.Breaks(Rule::SouthBeyondReach))
@@ -222,6 +251,39 @@ std::vector<std::string> BrokenLimits(const CScanJob& job)
 }
 
 namespace {
+
+// The views' gaps, or an overlap that a larger step would spare; see ViewCover.h.
+std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& shape)
+{
+    const std::int32_t range = job.m_nRange;
+    if (range <= 0)
+        return std::nullopt;
+    const std::optional<std::int32_t> wider = ResolutionWithoutGap(range);
+    const auto unseen = static_cast<std::int64_t>(std::lround((1.0 - ShareInView(range, shape.step)) * 100.0));
+    if (unseen >= 1) {
+        const ViewSize view = ViewAt(range);
+        std::string text = "At a range of " + Count(range) + " m each view shows about " +
+                           TwoDecimals(view.width / kMetresPerMile) + " \u00d7 " +
+                           TwoDecimals(view.height / kMetresPerMile) + " miles (60° wide, in a 16:9 window), but the "
+                           "points are " + Miles(shape.step) + " apart: about " + Grouped(unseen) +
+                           " % of the area is never in view, and its finest imagery is never loaded. A Range of at "
+                           "least " + Grouped(RangeWithoutGap(shape.step)) + " m";
+        if (wider)
+            text += ", or a Resolution of at most " + Count(*wider) + ",";
+        return text + " leaves no gap.";
+    }
+    if (!wider || StepOfResolution(*wider) < 2 * static_cast<double>(shape.step))
+        return std::nullopt;
+    // The same request at that step, counted by the same walk.
+    CScanJob coarser(job.m_nLatDeg, job.m_nLatMin, job.m_nLatSec, job.m_strLatDir, job.m_nLonDeg, job.m_nLonMin,
+                     job.m_nLonSec, job.m_strLonDir, job.m_nMilesEast, job.m_nMilesSouth, job.m_nSpeedFactor,
+                     job.m_nRange, *wider, Discard(), Discard());
+    const std::optional<PassShape> fewer = CountPass(coarser);
+    if (!fewer || fewer->points >= shape.points)
+        return std::nullopt;
+    return "Neighbouring views overlap: a Resolution of " + Count(*wider) + " covers the area without gaps in " +
+           Grouped(fewer->points) + " points per pass instead of " + Grouped(shape.points) + ".";
+}
 
 std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
 {
@@ -240,13 +302,22 @@ std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, c
     } else if (speed < enough) {
         std::string text = "The viewer re-reads the file " + every + " but each point lasts " +
                            QuarterSecondsText(1, static_cast<std::uint64_t>(speed));
-        const std::int64_t oneIn = (refresh * 8 + speed) / (speed * 2); // refresh over a point's time, rounded
-        if (oneIn >= 2)
-            text += ": it will fly to about 1 point in " + Grouped(oneIn) + ".";
-        else
+        const std::int64_t quarters = refresh * 4;
+        if (speed < quarters) {
+            // Of each refresh's worth of points, the viewer reads one.
+            const std::int64_t skipped = std::max<std::int64_t>(1, ((quarters - speed) * 200 + quarters) / (quarters * 2));
+            const std::int64_t oneIn = (quarters * 2 + speed) / (speed * 2);
+            text += ": it will skip about " + Grouped(skipped) + " % of the points";
+            if (oneIn >= 2)
+                text += ", flying to about 1 in " + Grouped(oneIn);
+            text += ".";
+        } else {
             text += ": that leaves it less than a second to fly to each point and load its imagery.";
+        }
         warnings.push_back(text + fix);
     }
+    if (const std::optional<std::string> views = ViewWarning(job, shape))
+        warnings.push_back(*views);
 
     const auto typed = [](std::int32_t deg, std::int32_t min, std::int32_t sec) {
         return deg != 0 || min != 0 || sec != 0;
@@ -274,8 +345,8 @@ std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, c
         if (outside.pastEast > 0)
             text += lie(outside.pastEast, exact) + " beyond 180° longitude";
         if (outside.pastEast > 0 && outside.pastWest > 0)
-            text += " and " + std::string(exact ? "" : "about ") + Grouped(outside.pastWest) + " beyond \u2212180°";
-        else if (outside.pastWest > 0)
+            text += " and ";
+        if (outside.pastWest > 0)
             text += lie(outside.pastWest, exact) + " beyond \u2212180° longitude";
         warnings.push_back(text + ".");
     }
@@ -292,10 +363,13 @@ std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& op
 
 std::string PlanText(CScanJob& job, const PlanOptions& options)
 {
+    std::string capped;
+    for (const std::string& sentence : options.capped)
+        capped += sentence + "\n";
     const std::optional<PassShape> shape = CountPass(job);
     if (!shape) {
         const std::vector<std::string> broken = BrokenLimits(job);
-        std::string text = "No points: a scan of this request writes nothing. It breaks ";
+        std::string text = capped + "No points: a scan of this request writes nothing. It breaks ";
         text += broken.size() == 1 ? "one limit:\n" : Digits(broken.size()) + " limits:\n";
         for (const std::string& line : broken)
             text += "  " + line + "\n";
@@ -303,20 +377,20 @@ std::string PlanText(CScanJob& job, const PlanOptions& options)
     }
 
     const std::uint64_t speed = static_cast<std::uint32_t>(job.m_nSpeedFactor); // valid: >= 0
-    std::string text = Points(shape->points) + " per pass; ";
+    std::string text = capped + Points(shape->points) + " per pass; ";
     if (speed == 0) {
         text += "speed factor 0 pauses after no point, so a pass takes only as long as its file writes.\n";
     } else {
         text += "at " + QuartersAsSeconds(job.m_nSpeedFactor) + " s per point one pass takes " +
                 QuarterSecondsText(shape->points, speed) + ".\n";
     }
-    const std::string step = Digits(shape->step);
+    const std::string step = Miles(shape->step);
     if (shape->pointsPerRow > 0) {
         text += Grouped(shape->rowPairs * 2) + " rows of " + Grouped(shape->pointsPerRow) +
-                " points, each followed by one point a step south; a step is " + step + " miles.\n";
+                " points, each followed by one point a step south; a step is " + step + ".\n";
     } else {
         text += "Miles east " + Count(job.m_nMilesEast) +
-                ": no rows, only points due south of the corner, a step of " + step + " miles apart.\n";
+                ": no rows, only points due south of the corner, a step of " + step + " apart.\n";
     }
     if (speed != 0)
         text += "The time counts the pauses between points only, not the time the file writes take.\n";

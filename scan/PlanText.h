@@ -15,6 +15,8 @@ struct PlanOptions {
     // Seconds between the viewer's re-readings of the file, 1 to kMaxRefreshSeconds
     // (others are taken as the nearer end): the network link file we ship says 4.
     int refreshSeconds = 4;
+    // Sentences on values the fields could not hold (CappedFields), said first.
+    std::vector<std::string> capped;
 };
 inline constexpr int kMaxRefreshSeconds = 3600;
 
@@ -23,8 +25,9 @@ inline constexpr int kMaxRefreshSeconds = 3600;
 std::vector<std::string> BrokenLimits(const CScanJob& job);
 
 // What the viewer will make of a request that yields points, one sentence each: a pace
-// faster than its refresh, a hemisphere left empty, points past a pole or the 180°
-// meridian. Empty for a request without points.
+// faster than its refresh, views that leave gaps between them or overlap far more than
+// they need, a hemisphere left empty, points past a pole or the 180° meridian. Empty for a
+// request without points.
 std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& options = {});
 
 // The plan as text, lines ending in '\n': the points per pass and the time the pacing
@@ -43,7 +46,8 @@ std::string Grouped(std::uint64_t n);
 
 // A duration of count * factor quarter seconds (count below 2^51, factor below 2^31:
 // a pass's points and a speed factor), e.g. "2 d 3 h 35 min 12.25 s"; zero parts are
-// left out, "0 s" for nothing.
+// left out, "0 s" for nothing; from 366 days on, the years follow to a tenth, "(about 1.6
+// years)".
 std::string QuarterSecondsText(std::uint64_t count, std::uint64_t factor);
 
 // text in double quotes as typed, but for what would change how a terminal shows the

@@ -4,8 +4,10 @@
 
 namespace vantrell {
 
-std::int32_t TextToInt32(std::string_view text) noexcept
+std::int32_t TextToInt32(std::string_view text, bool* capped) noexcept
 {
+    if (capped)
+        *capped = false;
     std::size_t i = 0;
     // isspace in the "C" locale, spelled out so no locale can change it.
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
@@ -20,8 +22,10 @@ std::int32_t TextToInt32(std::string_view text) noexcept
     std::int64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 - (text[i] - '0');
-        if (value < kMin) {
+        if (value < kMin || (value == kMin && !negative)) {
             value = kMin;
+            if (capped)
+                *capped = true;
             if (!negative)
                 return std::numeric_limits<std::int32_t>::max();
         }

@@ -9,8 +9,11 @@ namespace vantrell {
 CPlanView::CPlanView(const CScanForm& form)
     : m_fields(form.m_pJob ? nullptr : form.RequestFromFields()),
       m_job(form.m_pJob ? form.m_pJob : m_fields.get()),
-      m_plan(PlanText(*m_job))
+      m_hasPoints(CountPass(*m_job).has_value())
 {
+    PlanOptions options;
+    options.capped = CappedFields(form.m_pJob ? form.m_startTexts : form.FieldTexts());
+    m_plan = PlanText(*m_job, options);
 }
 
 std::string CPlanView::Progress()

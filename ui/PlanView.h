@@ -31,12 +31,15 @@ public:
     // The running scan's pass and point, and a second line "Paused" while it is; no line
     // end at the close. "" before Start.
     std::string Progress();
+    // Whether the planned request yields points, so that a preview can be saved.
+    bool HasPoints() const { return m_hasPoints; }
     // Writes a preview of the planned scan to path; false with a sentence for the user.
     bool SavePreview(std::string_view path, std::string& error);
 
 private:
     std::unique_ptr<CScanJob> m_fields; // before Start: the fields' values, never run
     CScanJob* m_job;                    // what is planned: m_fields, or the form's running job
+    bool m_hasPoints;
     std::string m_plan;
     // The last progress worded, and what it was worded from: a count of the pass per
     // refresh is spared while the scan holds still.

@@ -1,6 +1,5 @@
 #include "ScanForm.h"
 
-#include "TextToNumber.h"
 
 #include <system_error>
 #include <thread>
@@ -16,7 +15,8 @@ void CScanForm::OnBnClickedStart()
         return;
     }
     m_bStarted = true;
-    m_pJob = JobFromFields(PointWriter(), RealSleeper()).release();
+    m_startTexts = FieldTexts();
+    m_pJob = JobFromTexts(m_startTexts, PointWriter(), RealSleeper()).release();
     if (!StartWorker(*m_pJob)) {
         // Forget the failed Start so that the next one tries again.
         delete m_pJob;
@@ -27,18 +27,15 @@ void CScanForm::OnBnClickedStart()
 
 std::unique_ptr<CScanJob> CScanForm::RequestFromFields() const
 {
-    return JobFromFields(Discard(), Discard());
+    return JobFromTexts(FieldTexts(), Discard(), Discard());
 }
 
-std::unique_ptr<CScanJob> CScanForm::JobFromFields(IPointWriter& writer, ISleeper& sleeper) const
+RequestTexts CScanForm::FieldTexts() const
 {
-    std::array<std::string, kScanFieldOrder.size()> text;
+    RequestTexts texts;
     for (std::size_t i = 0; i < kScanFieldOrder.size(); ++i)
-        text[i] = ReadFieldText(kScanFieldOrder[i]);
-    const auto number = [&](std::size_t i) { return TextToInt32(text[i]); };
-    return std::make_unique<CScanJob>(number(0), number(1), number(2), text[3], number(4), number(5), number(6),
-                                      text[7], number(8), number(9), number(10), number(11), number(12), writer,
-                                      sleeper);
+        texts[i] = ReadFieldText(kScanFieldOrder[i]);
+    return texts;
 }
 
 void CScanForm::OnBnClickedPause()

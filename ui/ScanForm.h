@@ -4,6 +4,7 @@
 // toolkit's dialog derives from CScanForm and only maps control IDs to its controls.
 // Everything here runs on the user-interface thread.
 
+#include "RequestText.h"
 #include "ScanJob.h"
 #include "resource.h"
 
@@ -49,10 +50,14 @@ public:
     // it, and its points and waits would go nowhere. Starts, pauses and writes nothing.
     std::unique_ptr<CScanJob> RequestFromFields() const;
 
+    // The fields' texts now, in kScanFieldOrder.
+    RequestTexts FieldTexts() const;
+
     // The job of the first Start; never freed while the process runs (the detached
     // worker holds it too).
     CScanJob* m_pJob = nullptr;
     bool m_bStarted = false;
+    RequestTexts m_startTexts; // the fields as the first Start read them
 
 protected:
     // The control's text, as the user sees it; an unselected list reads as "".
@@ -61,10 +66,6 @@ protected:
     virtual IPointWriter& PointWriter();
     // Starts one detached worker running ScanThreadProc on job; false if none could be made.
     virtual bool StartWorker(CScanJob& job);
-
-private:
-    // The fields read in kScanFieldOrder through the text-to-number rule.
-    std::unique_ptr<CScanJob> JobFromFields(IPointWriter& writer, ISleeper& sleeper) const;
 };
 
 // The worker thread's entry: runs the job, and returns 0 if the walk ever ends.

@@ -146,12 +146,27 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
     const Case cases[] = {
         {"slow enough", {.speed = 20}, 4, {}},
         {"README's 10 x 10 at 1 s", {.east = 10, .south = 10, .speed = 4}, 4,
-         {pace + "1 s: it will fly to about 1 point in 4." + fix}},
+         {pace + "1 s: it will skip about 75 % of the points, flying to about 1 in 4." + fix}},
+        {"shorter than the refresh, if not by half", {.speed = 11}, 4,
+         {pace + "2.75 s: it will skip about 31 % of the points." + fix}},
         {"nearly slow enough", {.speed = 17}, 4,
          {pace + "4.25 s: that leaves it less than a second to fly to each point and load its imagery." + fix}},
         {"a faster viewer", {.speed = 4}, 2,
-         {"The viewer re-reads the file every 2 s but each point lasts 1 s: it will fly to about 1 point in 2. A "
-          "Speed Factor of at least 12 shows it every point."}},
+         {"The viewer re-reads the file every 2 s but each point lasts 1 s: it will skip about 50 % of the points, "
+          "flying to about 1 in 2. A Speed Factor of at least 12 shows it every point."}},
+        {"README's old 1,400 m a mile: rows too far apart", {.east = 25, .south = 25, .speed = 20, .range = 1400,
+                                                             .resolution = 10}, 4,
+         {"At a range of 1,400 m each view shows about 1.00 \u00d7 0.57 miles (60° wide, in a 16:9 window), but the "
+          "points are 1 mile apart: about 43 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 2,478 m, or a Resolution of at most 5, leaves no gap."}},
+        {"no Resolution is fine enough", {.speed = 20, .range = 100}, 4,
+         {"At a range of 100 m each view shows about 0.07 \u00d7 0.04 miles (60° wide, in a 16:9 window), but the "
+          "points are 0.25 miles apart: about 95 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 620 m leaves no gap."}},
+        {"views overlap eightfold", {.east = 10, .south = 10, .speed = 20, .range = 5000}, 4,
+         {"Neighbouring views overlap: a Resolution of 20 covers the area without gaps in 36 points per pass "
+          "instead of 1,640."}},
+        {"views overlap, but a step twice as long leaves a gap", {.speed = 20, .range = 1200}, 4, {}},
         {"no pause", {.speed = 0}, 4,
          {"Speed Factor 0: the viewer, re-reading the file every 4 s, will see almost none "
           "of the points." + fix}},
@@ -164,8 +179,8 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
         {"past the South Pole", {.latDeg = 89, .latMin = 50, .latDir = "South", .east = 2, .south = 15,
                                  .speed = 20}, 4,
          {"The area reaches past the South Pole: 118 points lie beyond \u221290° latitude.",
-          "The area reaches across the 180° meridian: 18 points lie beyond 180° longitude and 38 beyond "
-          "\u2212180°."}},
+          "The area reaches across the 180° meridian: 18 points lie beyond 180° longitude and 38 points lie "
+          "beyond \u2212180° longitude."}},
         {"across the 180° meridian", {.lonDeg = 179, .lonMin = 59, .lonDir = "East", .east = 2, .speed = 20}, 4,
          {"The area reaches across the 180° meridian: 20 points lie beyond 180° longitude."}},
         {"broken: no warnings", {.latDir = "", .south = 0, .speed = 0}, 4, {}},
@@ -193,6 +208,25 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
     const std::vector<std::string> estimated = PlanWarnings(huge);
     ASSERT_EQ(estimated.size(), 2u);
     EXPECT_EQ(estimated[1].rfind("The area reaches across the 180° meridian: about ", 0), 0u) << estimated[1];
+}
+
+// A path cut short still comes with the whole area: its outline reaches the walk's last
+// latitude, and the description says how much the path shows.
+TEST(PreviewCoversTheWholeArea, WhenThePathIsCutShort)
+{
+    CRecorder walked;
+    CScanJob job = MakeJob({.latDeg = 47, .latMin = 36, .lonDeg = 122, .lonMin = 20, .east = 2, .south = 1100,
+                            .speed = 20, .range = 1400, .resolution = 5},
+                           walked);
+    PreviewSummary summary;
+    const std::string preview = PreviewDocument(job, &summary);
+    EXPECT_EQ(PreviewShows(summary), "the first 2,000 of 2,200 rows");
+    ASSERT_TRUE(job.RunPass());
+    const std::string last = walked.PrintedPoints().back();
+    const std::string south = last.substr(0, last.find(' ')); // the latitude, as printed
+    const std::size_t area = preview.find("<name>Area</name>");
+    const std::size_t path = preview.find("<name>Path</name>");
+    EXPECT_NE(preview.substr(area, path - area).find("," + south + " "), std::string::npos) << south;
 }
 
 // A running scan in words: the last point emitted and the pauses still to come in its pass.
@@ -239,6 +273,7 @@ TEST(DurationsReadAsTime, QuarterSecondsToDaysHoursMinutesSeconds)
         {345'601, 4, "4 d 1 s"},
         {40, 6 * 3600 + 1, "2 d 12 h 10 s"},
         {366, 345'600, "366 d (about 1 year)"},
+        {578, 345'600, "578 d (about 1.6 years)"},
         // A pass at the reach with the slowest pacing: the product passes 2^64.
         {std::uint64_t{1} << 50, 2'147'483'647,
          "6,996,098,489,882,402,900 d 22 h 53 min 52 s (about 19,154,667,077,030,747 years)"},
@@ -285,8 +320,9 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
     EXPECT_EQ(worked->out, "20 points per pass; at 1.00 s per point one pass takes 20 s.\n"
                            "4 rows of 4 points, each followed by one point a step south; a step is 0.25 miles.\n"
                            "The time counts the pauses between points only, not the time the file writes take.\n"
-                           "The viewer re-reads the file every 4 s but each point lasts 1 s: it will fly to about 1 "
-                           "point in 4. A Speed Factor of at least 20 shows it every point.\n");
+                           "The viewer re-reads the file every 4 s but each point lasts 1 s: it will skip about 75 % "
+                           "of the points, flying to about 1 in 4. A Speed Factor of at least 20 shows it every "
+                           "point.\n");
 
     // Options before the values: another refresh, and bad ones refused as usage.
     const std::vector<std::string> tenByTen = {"45", "0", "0", "North", "122", "0", "0", "West", "10", "10", "4",
@@ -299,8 +335,8 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
     const std::optional<PlanOutput> refresh = withOptions({"--refresh", "2"});
     ASSERT_TRUE(refresh.has_value());
     EXPECT_EQ(refresh->status, 0);
-    EXPECT_NE(refresh->out.find("every 2 s but each point lasts 1 s: it will fly to about 1 point in 2. A Speed "
-                                "Factor of at least 12"),
+    EXPECT_NE(refresh->out.find("every 2 s but each point lasts 1 s: it will skip about 50 % of the points, flying "
+                                "to about 1 in 2. A Speed Factor of at least 12"),
               std::string::npos)
         << refresh->out;
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--refresh", "0"}, {"--refresh", "3601"},
@@ -335,6 +371,17 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
     EXPECT_EQ(empty->status, 0);
     EXPECT_EQ(empty->out, "No points: a scan of this request writes nothing. It breaks one limit:\n"
                           "  miles south 0: the area needs at least 1 to have a row\n");
+
+    // A value the field cannot hold is read at the limit, and said to be; a step of 1 mile.
+    const std::optional<PlanOutput> capped =
+        Plan({"--plan", "45", "", "", "North", "", "", "", "", "1", "99999999999999", "20", "2500", "10"});
+    ASSERT_TRUE(capped.has_value());
+    EXPECT_EQ(capped->out.substr(0, capped->out.find('\n', capped->out.find('\n') + 1) + 1),
+              "Miles South holds \"99999999999999\", more than the field can hold: it is read as 2,147,483,647.\n"
+              "No points: a scan of this request writes nothing. It breaks one limit:\n");
+    EXPECT_NE(Plan({"--plan", "45", "", "", "North", "", "", "", "", "1", "1", "20", "2500", "10"})->out.find(
+                  "; a step is 1 mile.\n"),
+              std::string::npos);
 
     const std::optional<PlanOutput> two = Plan({"--plan", "91", "", "", "", "", "", "", "", "", "1", "1", "", "-1"});
     ASSERT_TRUE(two.has_value());

@@ -29,18 +29,22 @@ TEST(TextToNumberSaturates, DigitsBeyondInt32StopAtItsLimits)
     struct Case {
         const char* text;
         std::int32_t value;
+        bool capped;
     };
     const Case cases[] = {
-        {"2147483647", 2147483647},
-        {"2147483648", 2147483647},
-        {"-2147483648", -2147483647 - 1},
-        {"-2147483649", -2147483647 - 1},
-        {"99999999999999999999999999999999", 2147483647},
-        {"-99999999999999999999999999999999", -2147483647 - 1},
-        {"00000000000000000000000000000007", 7},
+        {"2147483647", 2147483647, false},
+        {"2147483648", 2147483647, true},
+        {"-2147483648", -2147483647 - 1, false},
+        {"-2147483649", -2147483647 - 1, true},
+        {"99999999999999999999999999999999", 2147483647, true},
+        {"-99999999999999999999999999999999", -2147483647 - 1, true},
+        {"00000000000000000000000000000007", 7, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(TextToInt32(c.text), c.value) << c.text;
+    for (const Case& c : cases) {
+        bool capped = !c.capped;
+        EXPECT_EQ(TextToInt32(c.text, &capped), c.value) << c.text;
+        EXPECT_EQ(capped, c.capped) << c.text;
+    }
 }
 
 TEST(TextToNumberReadsLikeAtoi, AgreesWithAtoiInsideTheRange)

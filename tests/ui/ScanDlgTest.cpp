@@ -290,6 +290,13 @@ private Q_SLOTS:
 
     void emptyFieldsAndUnselectedWords()
     {
+        bool saveEnabled = true;
+        WhenModal<CPlanDlg>([&](CPlanDlg* dlg) {
+            saveEnabled = dlg->findChild<QPushButton*>(QStringLiteral("IDC_PLAN_SAVE"))->isEnabled();
+            dlg->reject();
+        });
+        QTest::keyClick(m_form.get(), Qt::Key_P, Qt::ControlModifier);
+        QVERIFY2(!saveEnabled, "a plan without points offers a preview");
         Click("IDOK"); // every field empty: a valid request with no miles south
         QVERIFY(m_form->m_pJob);
         QCOMPARE(m_form->m_pJob->m_strLatDir, std::string());

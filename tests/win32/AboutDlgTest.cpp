@@ -195,6 +195,7 @@ TEST_F(AboutBoxTest, SavePreviewElsewhereLeavesTheScanInItsFolder)
     SystemCommand(IDM_PLANBOX);
     HWND plan = WaitForAboutBox();
     ASSERT_NE(plan, nullptr) << "no plan";
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(plan, IDC_PLAN_SAVE))) << "a plan with points offers no preview";
     PostMessageW(GetDlgItem(plan, IDC_PLAN_SAVE), BM_CLICK, 0, 0); // the save dialog is modal
     HWND save = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (save = m_program.OwnedDialog(plan)) != nullptr; }, 10s)) << "no save dialog";

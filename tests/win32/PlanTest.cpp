@@ -16,8 +16,8 @@ const char* const kTenByTenPlan =
     "1,640 points per pass; at 1.00 s per point one pass takes 27 min 20 s.\r\n"
     "40 rows of 40 points, each followed by one point a step south; a step is 0.25 miles.\r\n"
     "The time counts the pauses between points only, not the time the file writes take.\r\n"
-    "The viewer re-reads the file every 4 s but each point lasts 1 s: it will fly to about 1 point in 4. A Speed "
-    "Factor of at least 20 shows it every point.\r\n";
+    "The viewer re-reads the file every 4 s but each point lasts 1 s: it will skip about 75 % of the points, "
+    "flying to about 1 in 4. A Speed Factor of at least 20 shows it every point.\r\n";
 
 struct Finished {
     DWORD code = 0;
@@ -119,8 +119,8 @@ TEST(PlanCommand, PrintsThroughAPipeAndWritesNoFile)
         {"another refresh", L"--refresh 2 45 0 0 North 122 0 0 West 10 10 4 1000 0", 0,
          std::string(kTenByTenPlan).replace(std::string(kTenByTenPlan).find("The viewer"), std::string::npos,
                                             "The viewer re-reads the file every 2 s but each point lasts 1 s: it "
-                                            "will fly to about 1 point in 2. A Speed Factor of at least 12 shows "
-                                            "it every point.\r\n"),
+                                            "will skip about 50 % of the points, flying to about 1 in 2. A Speed "
+                                            "Factor of at least 12 shows it every point.\r\n"),
          ""},
         {"a preview", L"--preview area.kml 45 0 0 North 122 0 0 West 10 10 4 1000 0", 0,
          std::string(kTenByTenPlan) + "Preview written to \"area.kml\".\r\n", "", L"area.kml"},

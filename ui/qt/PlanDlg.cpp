@@ -37,6 +37,8 @@ CPlanDlg::CPlanDlg(const CScanForm& form, QWidget* parent)
             &QDialog::accept);
     connect(qobject_cast<QAbstractButton*>(controls.value(IDC_PLAN_SAVE)), &QAbstractButton::clicked, this,
             &CPlanDlg::SavePreview);
+    // A request without points has nothing to preview.
+    controls.value(IDC_PLAN_SAVE)->setEnabled(m_view.HasPoints());
     controls.value(IDOK)->setFocus();
 }
 

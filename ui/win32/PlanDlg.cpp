@@ -50,6 +50,8 @@ BOOL OnInitDialog(HWND hDlg, CPlanBox* box)
         ShowProgress(hDlg, *box);
         SetTimer(hDlg, kRefreshTimer, static_cast<UINT>(kProgressRefreshMs), nullptr);
     }
+    // A request without points has nothing to preview.
+    EnableWindow(GetDlgItem(hDlg, IDC_PLAN_SAVE), box->view.HasPoints());
     // Close, not the plan: the dialog manager would select the whole text.
     SetFocus(GetDlgItem(hDlg, IDOK));
     return FALSE;
