@@ -409,9 +409,12 @@ std::string ProgressText(CScanJob& job, std::uint64_t emitted, bool paused)
         text = PassLine(1) + "starting";
     } else {
         const std::uint64_t perPass = shape->points;
-        const std::uint64_t point = (emitted - 1) % perPass + 1;
+        // A first pass that began at a later point counts from there, as the walk does.
+        const std::uint64_t skipped = job.m_nFirstPoint <= perPass ? job.m_nFirstPoint - 1 : 0;
+        const std::uint64_t reached = emitted + skipped;
+        const std::uint64_t point = (reached - 1) % perPass + 1;
         const std::uint64_t left = perPass - point;
-        text = PassLine((emitted - 1) / perPass + 1) + "point " + Grouped(point) + " of " + Grouped(perPass) + " (" +
+        text = PassLine((reached - 1) / perPass + 1) + "point " + Grouped(point) + " of " + Grouped(perPass) + " (" +
                Grouped(point * 100 / perPass) + " %)";
         const auto speed = static_cast<std::uint64_t>(job.m_nSpeedFactor); // valid: >= 0
         if (left == 0)

@@ -7,11 +7,13 @@ namespace vantrell {
 CScanJob::CScanJob(std::int32_t latDeg, std::int32_t latMin, std::int32_t latSec, std::string latDir,
                    std::int32_t lonDeg, std::int32_t lonMin, std::int32_t lonSec, std::string lonDir,
                    std::int32_t milesEast, std::int32_t milesSouth, std::int32_t speedFactor,
-                   std::int32_t range, std::int32_t resolution, IPointWriter& writer, ISleeper& sleeper)
+                   std::int32_t range, std::int32_t resolution, IPointWriter& writer, ISleeper& sleeper,
+                   std::uint64_t firstPoint)
     : m_nLatDeg(latDeg), m_nLatMin(latMin), m_nLatSec(latSec), m_strLatDir(std::move(latDir)),
       m_nLonDeg(lonDeg), m_nLonMin(lonMin), m_nLonSec(lonSec), m_strLonDir(std::move(lonDir)),
       m_nMilesEast(milesEast), m_nMilesSouth(milesSouth), m_nSpeedFactor(speedFactor),
-      m_nRange(range), m_nResolution(resolution), m_writer(writer), m_sleeper(sleeper)
+      m_nRange(range), m_nResolution(resolution), m_nFirstPoint(firstPoint), m_writer(writer),
+      m_sleeper(sleeper)
 {
 }
 
@@ -132,17 +134,23 @@ bool CScanJob::RunPass()
     m_fStep = check.step;
     if (!check.YieldsPoints())
         return false;
-    // Every point is stepped and emitted; the walk's own order, nothing skipped.
+    // Every point is stepped, in the walk's own order, and emitted from `first` on: a
+    // pass that begins later than its point 1 is still the same walk.
     struct Emitter {
         CScanJob& job;
+        std::uint64_t first;
         RowVisit Row(const WalkRow&) { return RowVisit::Step; }
-        bool Point(std::uint64_t, float latitude, float longitude, bool)
+        bool Point(std::uint64_t index, float latitude, float longitude, bool)
         {
-            job.EmitPoint(latitude, longitude);
+            if (index >= first)
+                job.EmitPoint(latitude, longitude);
             return true;
         }
-    } emitter{*this};
-    WalkPass(check, ShapeOf(check, m_nMilesEast, m_nMilesSouth), emitter);
+    } emitter{*this, m_passes++ == 0 ? m_nFirstPoint : 1};
+    const PassShape shape = ShapeOf(check, m_nMilesEast, m_nMilesSouth);
+    if (emitter.first > shape.points)
+        emitter.first = 1; // no such point: the whole pass
+    WalkPass(check, shape, emitter);
     return true;
 }
 

@@ -22,12 +22,15 @@ inline constexpr std::uint64_t kPausePollMs = 1000;
 class CScanJob {
 public:
     // The thirteen values in the form's order; no checks here. Points go to writer and
-    // every wait goes through sleeper; both must outlive the job (the defaults do).
+    // every wait goes through sleeper; both must outlive the job (the defaults do). The
+    // first pass begins at its point firstPoint (from 1): the points before it are neither
+    // written nor waited for; every later pass begins at point 1.
     CScanJob(std::int32_t latDeg, std::int32_t latMin, std::int32_t latSec, std::string latDir,
              std::int32_t lonDeg, std::int32_t lonMin, std::int32_t lonSec, std::string lonDir,
              std::int32_t milesEast, std::int32_t milesSouth, std::int32_t speedFactor,
              std::int32_t range, std::int32_t resolution,
-             IPointWriter& writer = ProgramLookAtFile(), ISleeper& sleeper = RealSleeper());
+             IPointWriter& writer = ProgramLookAtFile(), ISleeper& sleeper = RealSleeper(),
+             std::uint64_t firstPoint = 1);
     CScanJob(const CScanJob&) = delete;
     CScanJob& operator=(const CScanJob&) = delete;
 
@@ -46,7 +49,8 @@ public:
     RequestCheck Check() const;
 
     // Points emitted since the walk began, over all passes: a point counts once its
-    // writer has been called, before its delay. Any thread; relaxed, as nothing else is
+    // writer has been called, before its delay. The first pass's points before
+    // m_nFirstPoint are not emitted and not counted. Any thread; relaxed, as nothing else is
     // published through it.
     std::uint64_t Emitted() const { return m_emitted.load(std::memory_order_relaxed); }
 
@@ -70,6 +74,7 @@ public:
     const std::int32_t m_nSpeedFactor; // quarter seconds after every point
     const std::int32_t m_nRange;       // metres, written unchanged
     const std::int32_t m_nResolution;  // tenths of a mile; 0: the default step
+    const std::uint64_t m_nFirstPoint; // where the first pass begins, from 1
     float m_fStep = kDefaultStep;      // miles; written by the worker only
     // Written by the user-interface thread, polled by the worker; nothing else is
     // published through it, so relaxed order is enough.
@@ -81,6 +86,7 @@ private:
     IPointWriter& m_writer;
     ISleeper& m_sleeper;
     std::atomic<std::uint64_t> m_emitted{0}; // written by the worker only
+    std::uint64_t m_passes = 0;              // passes begun; the worker's only
 };
 
 // Largest whole number of miles that a float32 accumulator, adding step again and

@@ -25,10 +25,10 @@ struct Request {
     std::int32_t east = 1, south = 1, speed = 4, range = 1000, resolution = 0;
 };
 
-inline CScanJob MakeJob(const Request& r, IPointWriter& writer, ISleeper& sleeper)
+inline CScanJob MakeJob(const Request& r, IPointWriter& writer, ISleeper& sleeper, std::uint64_t firstPoint = 1)
 {
     return CScanJob(r.latDeg, r.latMin, r.latSec, r.latDir, r.lonDeg, r.lonMin, r.lonSec, r.lonDir, r.east,
-                    r.south, r.speed, r.range, r.resolution, writer, sleeper);
+                    r.south, r.speed, r.range, r.resolution, writer, sleeper, firstPoint);
 }
 
 template <class Both>

@@ -210,6 +210,40 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
     EXPECT_EQ(estimated[1].rfind("The area reaches across the 180° meridian: about ", 0), 0u) << estimated[1];
 }
 
+// A scan that comes back begins its first pass at point k exactly as the pass has it,
+// with no write or delay before it, and every later pass at point 1; k is found from the
+// point the file holds.
+TEST(ResumedWalkIsTheSameWalk, FromPointKThenWholePasses)
+{
+    const Request r{.latDeg = 89, .latMin = 59, .latDir = "South", .east = 3, .south = 2, .resolution = 3};
+    CRecorder once;
+    ASSERT_TRUE(MakeJob(r, once).RunPass());
+    const std::vector<std::string> pass = once.PrintedPoints();
+    const std::vector<test::Event> points = once.Points();
+    for (const std::size_t k : {std::size_t{1}, pass.size() / 2, pass.size()}) {
+        SCOPED_TRACE(k);
+        CRecorder rec;
+        rec.stopAfterPoints = pass.size() - k + 1 + pass.size();
+        CScanJob job = MakeJob(r, rec, rec, k);
+        EXPECT_THROW(job.Run(), test::WalkStopped);
+        std::vector<std::string> expected(pass.begin() + static_cast<std::ptrdiff_t>(k - 1), pass.end());
+        expected.insert(expected.end(), pass.begin(), pass.end());
+        EXPECT_EQ(rec.PrintedPoints(), expected);
+        EXPECT_EQ(rec.events.front().kind, test::Event::Point) << "a delay before the first point written";
+        EXPECT_EQ(rec.events.size(), 2 * rec.points - 1) << "one delay a point";
+        const std::string progress = "Pass 1: point " + Grouped(std::uint64_t{k}) + " of " +
+                                     Grouped(std::uint64_t{pass.size()}) + " (";
+        EXPECT_EQ(ProgressText(job, 1, false).rfind(progress, 0), 0u) << ProgressText(job, 1, false);
+        EXPECT_EQ(FindPoint(job, points[k - 1].latitude, points[k - 1].longitude, r.range), k);
+    }
+    CRecorder other;
+    const CScanJob elsewhere = MakeJob({.east = 3, .south = 2, .resolution = 3}, other);
+    EXPECT_EQ(FindPoint(elsewhere, points[1].latitude, points[1].longitude, r.range), std::nullopt);
+    Request farther = r;
+    farther.range = 1001;
+    EXPECT_EQ(FindPoint(MakeJob(farther, other), points[1].latitude, points[1].longitude, r.range), std::nullopt);
+}
+
 // A path cut short still comes with the whole area: its outline reaches the walk's last
 // latitude, and the description says how much the path shows.
 TEST(PreviewCoversTheWholeArea, WhenThePathIsCutShort)
