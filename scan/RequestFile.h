@@ -1,0 +1,82 @@
+#pragma once
+// A request kept in its preview, and the point "Vantrell.kml" shows, read back from disk.
+// Portable: SmallFile*.cpp does the opening. Any thread; nothing here is used by the walk.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantrell {
+
+class CScanJob;
+
+// The thirteen values of a request, as the plan read them: numbers as the form's
+// text-to-number rule made them, hemisphere words exactly as typed.
+struct RequestValues {
+    std::int32_t latDeg = 0, latMin = 0, latSec = 0;
+    std::string latDir;
+    std::int32_t lonDeg = 0, lonMin = 0, lonSec = 0;
+    std::string lonDir;
+    std::int32_t milesEast = 0, milesSouth = 0, speedFactor = 0, range = 0, resolution = 0;
+
+    bool operator==(const RequestValues&) const = default;
+};
+RequestValues ValuesOf(const CScanJob& job);
+
+// The field names, in the form's reading order, as the preview stores them.
+inline constexpr std::array<std::string_view, 13> kRequestFieldNames = {
+    "NW Latitude Deg",  "NW Latitude Min",  "NW Latitude Sec", "NW Latitude hemisphere",
+    "NW Longitude Deg", "NW Longitude Min", "NW Longitude Sec", "NW Longitude hemisphere",
+    "Miles East",       "Miles South",      "Speed Factor",    "Range",
+    "Resolution"};
+
+// The KML 2.2 <ExtendedData> element holding the thirteen values, one
+// <Data name="..."><value>...</value></Data> each, every line ending with lineEnd (the
+// LookAt file's kLineEnd). Goes inside the preview's <Document>, right after its
+// <description>. Names and words are XML-escaped; the words of a request that yields
+// points (the only kind with a preview) are plain ASCII.
+std::string RequestExtendedData(const RequestValues& values, std::string_view lineEnd);
+
+// A plan file is read whole, so it is refused beyond this size.
+inline constexpr std::uint64_t kMaxPlanFileBytes = 1'000'000;
+
+// Reads back a request from a preview at path: a plain file of at most kMaxPlanFileBytes
+// (opened without waiting; FIFOs, folders and devices are refused) holding a KML document
+// whose <Document> holds the <ExtendedData> above with each of the thirteen names once;
+// other data is ignored. Numbers must be plain decimal integers within int32, the words
+// ones the form's lists hold: North, South or nothing; East, West or nothing. A value
+// the form would have changed (it caps digit strings at the int32 limits) is refused, not
+// changed. On failure nothing comes back and error is one sentence for the user.
+std::optional<RequestValues> ReadPlanFile(std::string_view path, std::string& error);
+
+// The same reading of a document already in memory; fileName only names it in error.
+std::optional<RequestValues> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error);
+
+// A point as "Vantrell.kml" prints it, its numbers read back from the text.
+struct WrittenPoint {
+    float latitude = 0.0f;
+    float longitude = 0.0f;
+    std::int32_t range = 0;
+};
+
+// The file ReadWrittenPoint reads is refused beyond this size.
+inline constexpr std::uint64_t kMaxWrittenPointBytes = 4096;
+
+// The point in the LookAt file at path (a symbolic link is followed, as the writer
+// does): a plain file of at most kMaxWrittenPointBytes, opened without waiting, holding
+// exactly the document FormatLookAt makes, which is checked by making it again, byte for
+// byte, from the numbers read. Anything else gives nothing, as does a file the Windows
+// writer holds locked while it rewrites it in place (try again).
+std::optional<WrittenPoint> ReadWrittenPoint(std::string_view path);
+
+// The same check of a document already in memory.
+std::optional<WrittenPoint> WrittenPointOf(std::string_view document);
+
+// Whether point is printed as (latitude, longitude, range) would be. Six decimals can
+// print two neighbouring float32 alike, and the file keeps no more, so this compares the
+// printed text, not the floats. Allocates nothing.
+bool PrintsAs(const WrittenPoint& point, float latitude, float longitude, std::int32_t range) noexcept;
+
+} // namespace vantrell
