@@ -3,6 +3,7 @@
 #include "FileReplace.h"
 #include "LookAtDocument.h"
 #include "PlanText.h"
+#include "RequestFile.h"
 #include "SameFile.h"
 #include "ViewCover.h"
 
@@ -221,6 +222,7 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
     if (shows.shown < shows.total)
         doc.Text("; the path shows ").Text(PreviewShows(shows));
     doc.Line(".</description>")
+        .Text(RequestExtendedData(ValuesOf(job), kLineEnd)) // the request, to be opened again
         .Line("<LookAt>")
         .Text("<longitude>").Degrees(centre.longitude).Line("</longitude>")
         .Text("<latitude>").Degrees(centre.latitude).Line("</latitude>")

@@ -3,6 +3,7 @@
 #include "LookAtDocument.h"
 #include "PlanText.h"
 #include "RequestCheck.h"
+#include "RequestText.h"
 #include "ScanJob.h"
 #include "SmallFile.h"
 
@@ -14,7 +15,7 @@
 namespace vantrell {
 namespace {
 
-// Each field of kRequestFieldNames, in its order: a number, or a word with the two the
+// Each field of kFieldNames, in its order: a number, or a word with the two the
 // form's list offers besides nothing.
 struct Field {
     std::int32_t RequestValues::*number;
@@ -244,8 +245,8 @@ private:
         m_open.push_back(name);
         if (At(4)) {
             m_field = -1;
-            for (std::size_t i = 0; hasName && i < kRequestFieldNames.size(); ++i) {
-                if (dataName == kRequestFieldNames[i]) {
+            for (std::size_t i = 0; hasName && i < kFieldNames.size(); ++i) {
+                if (dataName == kFieldNames[i]) {
                     m_field = static_cast<int>(i);
                     fields[i].text.clear();
                     ++fields[i].count;
@@ -321,7 +322,7 @@ std::string Shown(std::string_view text, bool quote)
 bool Store(RequestValues& values, std::size_t i, const std::string& text, std::string& error)
 {
     const Field& field = kFields[i];
-    const std::string name(kRequestFieldNames[i]);
+    const std::string name(kFieldNames[i]);
     if (field.word != nullptr) {
         if (text.empty() || text == field.positive || text == field.negative) {
             values.*field.word = text;
@@ -365,7 +366,7 @@ std::string RequestExtendedData(const RequestValues& values, std::string_view li
     out += lineEnd;
     for (std::size_t i = 0; i < kFields.size(); ++i) {
         out += "<Data name=\"";
-        AppendEscaped(out, kRequestFieldNames[i]);
+        AppendEscaped(out, kFieldNames[i]);
         out += "\"><value>";
         if (kFields[i].word != nullptr) {
             AppendEscaped(out, values.*kFields[i].word);
@@ -397,7 +398,7 @@ std::optional<RequestValues> ReadPlanText(std::string_view text, std::string_vie
         const int count = reader.fields[i].count;
         if (count != 1) {
             error = "The request in " + file + (count == 0 ? " lacks its " : " holds more than one ") +
-                    std::string(kRequestFieldNames[i]) + ".";
+                    std::string(kFieldNames[i]) + ".";
             return std::nullopt;
         }
     }

@@ -25,12 +25,7 @@ struct RequestValues {
 };
 RequestValues ValuesOf(const CScanJob& job);
 
-// The field names, in the form's reading order, as the preview stores them.
-inline constexpr std::array<std::string_view, 13> kRequestFieldNames = {
-    "NW Latitude Deg",  "NW Latitude Min",  "NW Latitude Sec", "NW Latitude hemisphere",
-    "NW Longitude Deg", "NW Longitude Min", "NW Longitude Sec", "NW Longitude hemisphere",
-    "Miles East",       "Miles South",      "Speed Factor",    "Range",
-    "Resolution"};
+// The field names the preview stores the values under are kFieldNames (RequestText.h).
 
 // The KML 2.2 <ExtendedData> element holding the thirteen values, one
 // <Data name="..."><value>...</value></Data> each, every line ending with lineEnd (the

@@ -6,6 +6,7 @@
 #include "LookAtFile.h"
 #include "PassCount.h"
 #include "Preview.h"
+#include "RequestFile.h"
 #include "ScanJob.h"
 
 #include <gtest/gtest.h>
@@ -209,8 +210,11 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
         test::CRecorder rec;
         CScanJob job = test::MakeJob(c.r, rec);
         std::string errors;
-        const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(PreviewDocument(job), errors));
+        const std::string preview = PreviewDocument(job);
+        const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(preview, errors));
         ASSERT_TRUE(kml) << errors;
+        // It carries the request, to be opened again.
+        EXPECT_EQ(ReadPlanText(preview, "preview", errors), ValuesOf(job)) << errors;
         const kmldom::DocumentPtr document = kmldom::AsDocument(kml->get_feature());
         ASSERT_TRUE(document);
         EXPECT_TRUE(kmldom::AsLookAt(document->get_abstractview()));
