@@ -66,11 +66,22 @@ private:
 };
 
 #if defined(_WIN32)
+// name against the working directory of this moment, in the extended form below; empty
+// when it cannot be made.
+std::wstring ExtendedFullPath(std::string_view name);
+
 // A full path, as GetFullPathNameW gives it, in the form Windows' wide calls take past
 // MAX_PATH: "C:\a" becomes "\\?\C:\a" and "\\server\share\a" becomes
 // "\\?\UNC\server\share\a". One already in the "\\?\" or device "\\.\" form, and anything
 // that is no full path, comes back unchanged.
 std::wstring ExtendedLengthPath(std::wstring_view fullPath);
+#endif
+
+#if !defined(_WIN32)
+// The path Replace writes for fileName at this moment: the end of its chain of links,
+// relative to the working directory unless a link gave a full path, into out (PATH_MAX
+// bytes). False for a loop of links or a path too long. Allocates nothing.
+bool ReplacedPath(const std::string& fileName, char* out) noexcept;
 #endif
 
 // Deletes this user's temporaries of fileName in the working directory whose process no

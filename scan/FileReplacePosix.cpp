@@ -168,6 +168,13 @@ bool CFileReplacer::Replace(const char* data, std::size_t size) noexcept
     return false;
 }
 
+bool ReplacedPath(const std::string& fileName, char* out) noexcept
+{
+    struct stat info {};
+    bool exists = false;
+    return ResolveTarget(fileName, out, info, exists);
+}
+
 namespace {
 
 std::size_t RemoveStaleIn(const char* folderPath, std::string_view fileName)

@@ -41,26 +41,6 @@ std::wstring Wide(std::string_view text)
     return out;
 }
 
-// name against the working directory, in the extended form; empty on failure.
-std::wstring ExtendedFullPath(std::string_view name)
-{
-    const std::wstring wide = Wide(name);
-    if (wide.empty() || wide.find(L'\0') != std::wstring::npos)
-        return {};
-    std::wstring full(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0)
-            return {};
-        if (length < full.size()) {
-            full.resize(length);
-            return ExtendedLengthPath(full);
-        }
-        full.resize(length); // the room needed, its terminating zero included
-    }
-    return {};
-}
-
 bool WriteAll(HANDLE file, const char* data, std::size_t size)
 {
     DWORD written = 0;
@@ -149,6 +129,25 @@ bool RewriteInPlace(const wchar_t* target, const char* data, std::size_t size)
 }
 
 } // namespace
+
+std::wstring ExtendedFullPath(std::string_view name)
+{
+    const std::wstring wide = Wide(name);
+    if (wide.empty() || wide.find(L'\0') != std::wstring::npos)
+        return {};
+    std::wstring full(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0)
+            return {};
+        if (length < full.size()) {
+            full.resize(length);
+            return ExtendedLengthPath(full);
+        }
+        full.resize(length); // the room needed, its terminating zero included
+    }
+    return {};
+}
 
 std::wstring ExtendedLengthPath(std::wstring_view fullPath)
 {

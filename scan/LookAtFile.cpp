@@ -9,7 +9,7 @@ namespace vantrell {
 // A write that waits for a reader to let go must still end within Freeze's wait.
 static_assert(std::chrono::milliseconds(CFileReplacer::kHeldRetryMs) * 2 < CLookAtFile::kFreezeWait);
 
-CLookAtFile::CLookAtFile(std::string_view fileName) : m_file(fileName) {}
+CLookAtFile::CLookAtFile(std::string_view fileName, IReadWatch* watch) : m_file(fileName), m_watch(watch) {}
 
 void CLookAtFile::WritePoint(float latitude, float longitude, std::int32_t range)
 {
@@ -18,8 +18,13 @@ void CLookAtFile::WritePoint(float latitude, float longitude, std::int32_t range
     const std::lock_guard<std::mutex> hold(m_writing);
     if (m_frozen.load())
         return;
-    if (m_file.Replace(document, size))
-        m_written.fetch_add(1, std::memory_order_relaxed);
+    if (m_watch)
+        m_watch->Replacing();
+    if (!m_file.Replace(document, size))
+        return;
+    m_written.fetch_add(1, std::memory_order_relaxed);
+    if (m_watch)
+        m_watch->Replaced();
 }
 
 void CLookAtFile::Freeze()
@@ -41,8 +46,14 @@ void CLookAtFile::Freeze()
 
 CLookAtFile& ProgramLookAtFile()
 {
-    static CLookAtFile* const file = new CLookAtFile;
+    static CLookAtFile* const file = new CLookAtFile(CLookAtFile::kDefaultName, &ProgramReadWatch());
     return *file;
+}
+
+IReadWatch& ProgramReadWatch()
+{
+    static IReadWatch* const watch = MakeReadWatch(CLookAtFile::kDefaultName, RealClock()).release();
+    return *watch;
 }
 
 } // namespace vantrell

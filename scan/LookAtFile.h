@@ -3,6 +3,7 @@
 
 #include "FileReplace.h"
 #include "PointSinks.h"
+#include "ReadWatch.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,7 +14,9 @@ namespace vantrell {
 
 class CLookAtFile final : public IPointWriter {
 public:
-    explicit CLookAtFile(std::string_view fileName = kDefaultName);
+    // watch, when given, is told around every replacement of the file, on the writing
+    // thread under the write lock; it must watch the same file and outlive the writer.
+    explicit CLookAtFile(std::string_view fileName = kDefaultName, IReadWatch* watch = nullptr);
 
     // Worker thread. A point that cannot be written is skipped; the next one tries again.
     void WritePoint(float latitude, float longitude, std::int32_t range) override;
@@ -37,9 +40,14 @@ private:
     std::atomic<bool> m_frozen{false};
     std::atomic<std::uint64_t> m_written{0};
     CFileReplacer m_file;
+    IReadWatch* const m_watch;
 };
 
-// The program's one LookAt file, "Vantrell.kml"; created on first use, never destroyed.
+// The program's one LookAt file, "Vantrell.kml", watched by ProgramReadWatch(); created on
+// first use, never destroyed.
 CLookAtFile& ProgramLookAtFile();
+// The watch on "Vantrell.kml" in the working directory, on the real clock; created on
+// first use, never destroyed.
+IReadWatch& ProgramReadWatch();
 
 } // namespace vantrell

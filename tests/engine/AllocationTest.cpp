@@ -4,6 +4,7 @@
 // malloc and free, so the sanitizers still see every block.
 
 #include "LookAtFile.h"
+#include "ReadWatch.h"
 #include "Recorder.h"
 #include "ScanJob.h"
 
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <new>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -267,27 +269,52 @@ TEST(NoAllocationPerPoint, WalkThroughNullWriter)
     EXPECT_EQ(counted.deletes, 0u) << "operator delete calls over " << kCountedPoints << " points";
 }
 
-// The real writer, replacing "Vantrell.kml" in the working directory; then again while
-// every replacement fails, which must be as frugal as success.
+// Asks the read watch after every point, and reads the file after every tenth, as the
+// viewer and the dialogs would meanwhile.
+class CWatchedWriter final : public IPointWriter {
+public:
+    CWatchedWriter(IPointWriter& inner, IReadWatch& watch) : m_inner(inner), m_watch(watch) {}
+
+    void WritePoint(float latitude, float longitude, std::int32_t range) override
+    {
+        m_inner.WritePoint(latitude, longitude, range);
+        if (++m_points % 10 == 0)
+            ::close(::open("Vantrell.kml", O_RDONLY | O_CLOEXEC));
+        m_watch.Status();
+    }
+
+private:
+    IPointWriter& m_inner;
+    IReadWatch& m_watch;
+    std::size_t m_points = 0;
+};
+
+// The real writer, replacing "Vantrell.kml" in the working directory with its read watch
+// told and asked; then again while every replacement fails, which must be as frugal as
+// success.
 TEST(NoAllocationPerPoint, WalkWritingTheLookAtFile)
 {
     REQUIRE_LIVE_COUNTERS();
     const CScratchWorkingDirectory scratch;
     ASSERT_TRUE(scratch.Entered());
 
-    CLookAtFile file;
-    const Counts written = CountWalk(file);
+    const auto watch = MakeReadWatch(CLookAtFile::kDefaultName, RealClock());
+    CLookAtFile file(CLookAtFile::kDefaultName, watch.get());
+    CWatchedWriter watched(file, *watch);
+    const Counts written = CountWalk(watched);
     EXPECT_EQ(written.news, 0u) << "operator new calls over " << kCountedPoints << " points";
     EXPECT_EQ(written.deletes, 0u) << "operator delete calls over " << kCountedPoints << " points";
     // A writer that wrote nothing would allocate nothing too.
     EXPECT_EQ(file.Written(), kWarmUpPoints + kCountedPoints);
+    EXPECT_EQ(watch->Status().read, (kWarmUpPoints + kCountedPoints) / 10) << "the watch did not see the reads";
 
     // A directory in the file's place: every point is written, then fails to move and is
     // removed again.
     ASSERT_EQ(::unlink("Vantrell.kml"), 0);
     ASSERT_EQ(::mkdir("Vantrell.kml", 0755), 0);
-    CLookAtFile failing;
-    const Counts failed = CountWalk(failing);
+    CLookAtFile failing(CLookAtFile::kDefaultName, watch.get());
+    CWatchedWriter watchedFailing(failing, *watch);
+    const Counts failed = CountWalk(watchedFailing);
     EXPECT_EQ(failed.news, 0u) << "operator new calls over " << kCountedPoints << " failed points";
     EXPECT_EQ(failed.deletes, 0u) << "operator delete calls over " << kCountedPoints << " failed points";
     EXPECT_EQ(failing.Written(), 0u);

@@ -1,5 +1,6 @@
 #include "LookAtDocument.h"
 #include "LookAtFile.h"
+#include "ReadWatch.h"
 #include "Recorder.h"
 #include "ScanJob.h"
 #include "TemporaryName.h"
@@ -16,6 +17,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
+#include <algorithm>
 #include <dirent.h>
 #include <sys/resource.h>
 #include <fcntl.h>
@@ -442,6 +445,209 @@ TEST_F(LookAtFileTest, StaleTemporariesOfDeadWritersAreRemoved)
         expected += e.removed ? 1 : 0;
     }
     EXPECT_EQ(removed, expected);
+}
+
+// The stand-in clock of the read watch's tests: what the test set it to.
+struct CStandInClock final : IClock {
+    std::atomic<std::int64_t> now{0};
+    std::int64_t NowMs() noexcept override { return now.load(); }
+};
+
+// Reads path whole in a process of its own, as the viewer would, and returns when it has:
+// its open is queued by then.
+void ReadInAnotherProcess(const std::string& path)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(::open("/dev/null", O_WRONLY), 1);
+        ::execlp("cat", "cat", path.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(status, 0);
+}
+
+// Only an open that comes after a version of ours replaced the one before counts as its
+// read, whoever makes it; directly or through a link, whose events come from the folder
+// of the file it leads to. Steps: w writes a point; r reads the file in another process;
+// o opens it here and keeps it, c reads the kept one and closes it; f puts another
+// program's version in place; x writes a point whose Replaced() comes only after a
+// reader's open and a Status() (another thread asking while the writer is in the write).
+// A Status() follows every step; the clock shows the step, from 100.
+TEST_F(LookAtFileTest, ReadWatchCountsOnlyOpensOfTheNewestVersion)
+{
+    struct Case {
+        const char* what;
+        const char* steps;
+        std::uint64_t replaced, read;
+        bool newestRead;
+        int lastReadStep; // -1: none
+    };
+    const Case cases[] = {
+        {"written, not read", "w", 1, 0, false, -1},
+        {"read after the write", "wr", 1, 1, true, 1},
+        {"read twice", "wrr", 1, 1, true, 2},
+        {"the version before was read", "wrw", 2, 1, false, 1},
+        {"each version read", "wrwr", 2, 2, true, 3},
+        {"opened before the write, read after it", "wowc", 2, 1, false, 1},
+        {"opened while the writer is in the write", "x", 1, 1, true, 0},
+        {"another program's version in between", "wfr", 1, 0, false, -1},
+    };
+    int folder = 0;
+    for (const bool link : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (link ? ", through a link" : ""));
+            const std::string dir = m_dir + "/" + std::to_string(folder++);
+            ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+            ASSERT_EQ(::mkdir((dir + "/elsewhere").c_str(), 0755), 0);
+            const std::string name = dir + "/Vantrell.kml";
+            const std::string real = link ? dir + "/elsewhere/real.kml" : name;
+            if (link) {
+                ASSERT_EQ(::symlink("elsewhere/real.kml", name.c_str()), 0);
+            }
+            CStandInClock clock;
+            const auto watch = MakeReadWatch(name, clock);
+            CLookAtFile file(name, watch.get());
+            CFileReplacer replacer(name);
+            int kept = -1;
+            for (int step = 0; c.steps[step] != '\0'; ++step) {
+                clock.now = 100 * (step + 1);
+                switch (c.steps[step]) {
+                case 'w':
+                    file.WritePoint(1.0f, 2.0f, step);
+                    break;
+                case 'r':
+                    ReadInAnotherProcess(name);
+                    break;
+                case 'o':
+                    kept = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+                    break;
+                case 'c': {
+                    char text[kLookAtDocumentMax];
+                    EXPECT_GT(::read(kept, text, sizeof text), 0);
+                    ::close(kept);
+                    break;
+                }
+                case 'f':
+                    std::ofstream(dir + "/elsewhere/other") << "theirs";
+                    ASSERT_EQ(std::rename((dir + "/elsewhere/other").c_str(), real.c_str()), 0);
+                    break;
+                case 'x':
+                    watch->Replacing();
+                    ASSERT_TRUE(replacer.Replace("x", 1));
+                    ReadInAnotherProcess(name);
+                    watch->Status();
+                    watch->Replaced();
+                    break;
+                }
+                watch->Status();
+            }
+            const ReadStatus status = watch->Status();
+            EXPECT_TRUE(status.watchable);
+            EXPECT_EQ(status.replaced, c.replaced);
+            EXPECT_EQ(status.read, c.read);
+            EXPECT_EQ(status.newestRead, c.newestRead);
+            EXPECT_EQ(status.lastReadMs, c.lastReadStep < 0 ? -1 : 100 * (c.lastReadStep + 1));
+        }
+    }
+}
+
+// Where the folder cannot be watched the watch says so, and the writer goes on as ever.
+TEST_F(LookAtFileTest, UnwatchableFolderLeavesTheWriterAlone)
+{
+    rlimit files{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &files), 0);
+    struct Case {
+        const char* what;
+        std::function<bool()> before; // false: cannot be made here
+        std::function<void()> made;   // once the watch is made
+        std::function<void()> after;
+    };
+    const Case cases[] = {
+        {"no descriptor left",
+         [&files] {
+             rlimit none = files;
+             const int lowest = ::dup(0);
+             ::close(lowest);
+             none.rlim_cur = static_cast<rlim_t>(lowest);
+             return ::setrlimit(RLIMIT_NOFILE, &none) == 0;
+         },
+         [&files] { ::setrlimit(RLIMIT_NOFILE, &files); }, [] {}},
+        {"a folder it may not list", // root reads it anyway
+         [this] { return ::geteuid() != 0 && ::chmod(m_dir.c_str(), 0300) == 0; }, [] {},
+         [this] { ::chmod(m_dir.c_str(), 0755); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.before()) {
+            std::printf("[ skipped  ] %s: cannot be made here\n", c.what);
+            continue;
+        }
+        CStandInClock clock;
+        const auto watch = MakeReadWatch(Path("Vantrell.kml"), clock);
+        c.made();
+        CLookAtFile file(Path("Vantrell.kml"), watch.get());
+        for (int i = 0; i < 20; ++i)
+            file.WritePoint(1.0f, 2.0f, i);
+        ReadInAnotherProcess(Path("Vantrell.kml"));
+        const ReadStatus status = watch->Status();
+        c.after();
+        EXPECT_EQ(file.Written(), 20u);
+        EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(1.0f, 2.0f, 19));
+        EXPECT_EQ(Temporaries(m_dir), 0);
+        EXPECT_FALSE(status.watchable);
+        EXPECT_EQ(status.replaced + status.read, 0u);
+        EXPECT_FALSE(status.newestRead);
+        EXPECT_EQ(status.lastReadMs, -1);
+    }
+}
+
+// How soon Status() sees an open: a thread asks without pause while this one opens the
+// file just written; and what the watch costs a point.
+TEST_F(LookAtFileTest, ReadWatchSeesAnOpenAtOnce)
+{
+    constexpr int kReads = 100;
+    constexpr auto kDeadline = std::chrono::seconds(5);
+    const auto watch = MakeReadWatch(Path("Vantrell.kml"), RealClock());
+    CLookAtFile file(Path("Vantrell.kml"), watch.get());
+    std::vector<std::int64_t> micros;
+    for (int i = 0; i < kReads; ++i) {
+        file.WritePoint(1.0f, 2.0f, i);
+        std::atomic<bool> asking{false};
+        std::chrono::steady_clock::time_point seen{};
+        std::thread asker([&] {
+            const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+            asking.store(true);
+            while (watch->Status().read <= static_cast<std::uint64_t>(i) && std::chrono::steady_clock::now() < deadline) {
+            }
+            seen = std::chrono::steady_clock::now();
+        });
+        while (!asking.load()) {
+        }
+        const auto opened = std::chrono::steady_clock::now();
+        ::close(::open(Path("Vantrell.kml").c_str(), O_RDONLY | O_CLOEXEC));
+        asker.join();
+        micros.push_back(std::chrono::duration_cast<std::chrono::microseconds>(seen - opened).count());
+    }
+    EXPECT_EQ(watch->Status().read, static_cast<std::uint64_t>(kReads));
+    std::sort(micros.begin(), micros.end());
+
+    // The cost of a point, with the watch told and without.
+    const auto timed = [&](CLookAtFile& writer) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 1000; ++i)
+            writer.WritePoint(1.0f, 2.0f, i);
+        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() / 1000.0;
+    };
+    CLookAtFile bare(Path("Vantrell.kml"));
+    const double without = timed(bare);
+    const double with = timed(file);
+    std::printf("[ figures  ] open to Status(): median %lld us, 90th %lld us, max %lld us over %d reads; "
+                "a point takes %.1f us watched, %.1f us not\n",
+                static_cast<long long>(micros[micros.size() / 2]), static_cast<long long>(micros[micros.size() * 9 / 10]),
+                static_cast<long long>(micros.back()), kReads, with, without);
+    EXPECT_LT(micros.back(), std::chrono::duration_cast<std::chrono::microseconds>(kDeadline).count());
 }
 
 TEST(TemporaryNames, OwnerIsReadBackFromTheName)
