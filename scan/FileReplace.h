@@ -1,6 +1,7 @@
 #pragma once
-// Replacing a small file whole. The only part of the engine that speaks to the
-// operating system; FileReplacePosix.cpp and FileReplaceWin32.cpp implement it.
+// Replacing a small file whole. With SameFile.h and ReadWatch.h, the part of the engine
+// that speaks to the operating system; FileReplacePosix.cpp and FileReplaceWin32.cpp
+// implement it.
 
 #include "TemporaryName.h"
 

@@ -95,7 +95,8 @@ public:
 
 private:
     enum class Outcome { Granted, Held, Unsupported, Failed };
-    // Held counts as a read: another handle is open on the version just written.
+    // Held counts as a read: another handle is open on the version just written (or, after
+    // an in-place rewrite, still open on the file it rewrote).
 
     // Holder thread, or the constructor before it starts: opens the file and asks for the
     // oplock. Held: someone has the file open right now.

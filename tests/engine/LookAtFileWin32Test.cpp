@@ -4,6 +4,7 @@
 #include "FileReplace.h"
 #include "LookAtDocument.h"
 #include "LookAtFile.h"
+#include "ReadWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -284,6 +285,44 @@ TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileBrieflyCostsNoPoint)
     CloseHandle(holdBegins);
     EXPECT_EQ(file.Written(), static_cast<std::uint64_t>(kPoints + 1));
     EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(45.0f, -122.0f, kPoints));
+}
+
+// Wine refuses every oplock (error 50): there the watch says its folder cannot be watched,
+// at once when the file is already there, and the writer, told around every replace all
+// the same, writes every point. Windows grants the oplock on a local disk: a read after
+// the last point is that version's read.
+TEST_F(LookAtFileWin32Test, ReadWatchLeavesEveryReplaceToTheWriter)
+{
+    const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    struct CStandInClock final : IClock {
+        std::int64_t NowMs() noexcept override { return 42; }
+    } clock;
+    for (const bool there : {false, true}) {
+        SCOPED_TRACE(there ? "the file is there before the watch" : "no file before the watch");
+        DeleteFileA(Path("Vantrell.kml").c_str());
+        if (there)
+            CLookAtFile(Path("Vantrell.kml")).WritePoint(0.0f, 0.0f, 0);
+        const auto watch = MakeReadWatch(Path("Vantrell.kml"), clock);
+        if (there) {
+            EXPECT_EQ(watch->Status().watchable, !wine);
+        }
+        CLookAtFile file(Path("Vantrell.kml"), watch.get());
+        for (int i = 1; i <= 20; ++i)
+            file.WritePoint(45.0f, -122.0f, i);
+        EXPECT_EQ(file.Written(), 20u);
+        EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(45.0f, -122.0f, 20));
+        EXPECT_EQ(Temporaries(m_dir), 0);
+        // The opener goes on at the acknowledgement, which comes just before the count.
+        ReadStatus status = watch->Status();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (status.watchable && !status.newestRead && std::chrono::steady_clock::now() < deadline)
+            status = watch->Status();
+        EXPECT_EQ(status.watchable, !wine);
+        EXPECT_EQ(status.replaced, wine ? 0u : 20u);
+        EXPECT_EQ(status.read > 0, !wine); // a scanner's open may count too
+        EXPECT_EQ(status.newestRead, !wine);
+        EXPECT_EQ(status.lastReadMs, wine ? -1 : 42);
+    }
 }
 
 // Relative paths stop at MAX_PATH (260), and the temporary's name is some 39 characters
