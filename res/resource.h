@@ -57,5 +57,11 @@
 #define IDC_PLAN_TEXT 1100
 #define IDC_PLAN_PROGRESS 1101
 #define IDC_PLAN_SAVE 1102
+/* The plan dialog's coming back to a scan, and pacing by the viewer. */
+#define IDS_PLAN_OPEN_BAD_NAME 148
+#define IDC_PLAN_OPEN 1103
+#define IDC_RESUME_TEXT 1104
+#define IDC_RESUME 1105
+#define IDC_FOLLOW 1106
 
 #endif

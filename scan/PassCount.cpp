@@ -1,6 +1,7 @@
 #include "PassCount.h"
 
 #include "LookAtDocument.h"
+#include "RequestFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -146,6 +147,14 @@ std::optional<std::uint64_t> FindPoint(const CScanJob& job, float latitude, floa
     } finder{Printed(latitude), Printed(longitude), false, std::nullopt};
     WalkPass(job.Check(), *shape, finder);
     return finder.found;
+}
+
+std::optional<std::uint64_t> FindWrittenPoint(const CScanJob& job, std::string_view path)
+{
+    const std::optional<WrittenPoint> point = ReadWrittenPoint(path);
+    if (!point)
+        return std::nullopt;
+    return FindPoint(job, point->latitude, point->longitude, point->range);
 }
 
 } // namespace vantrell

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace vantrell {
 
@@ -35,5 +36,9 @@ OutsideCount CountOutside(const CScanJob& job, const PassShape& shape);
 // prints this one (latitude, longitude and range); nothing when no point does. Steps the
 // whole pass at most, printing one latitude a row.
 std::optional<std::uint64_t> FindPoint(const CScanJob& job, float latitude, float longitude, std::int32_t range);
+
+// The same for the point the LookAt file at path holds, where it is a file this program
+// wrote (RequestFile.h's ReadWrittenPoint: never waits, never fails louder than nothing).
+std::optional<std::uint64_t> FindWrittenPoint(const CScanJob& job, std::string_view path);
 
 } // namespace vantrell

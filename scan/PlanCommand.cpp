@@ -1,5 +1,7 @@
 #include "PlanCommand.h"
 
+#include "LookAtDocument.h"
+#include "PassCount.h"
 #include "Preview.h"
 #include "PlanText.h"
 #include "RequestText.h"
@@ -78,6 +80,8 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
     const std::unique_ptr<CScanJob> planned = JobFromTexts(texts, Discard(), Discard());
     CScanJob& job = *planned;
     output.out = PlanText(job, options);
+    if (const std::optional<std::uint64_t> point = FindWrittenPoint(job, kLookAtFileName))
+        output.out += ResumeText(*point) + "\n";
     if (preview) {
         std::string error;
         PreviewSummary summary;

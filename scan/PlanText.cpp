@@ -1,5 +1,6 @@
 #include "PlanText.h"
 
+#include "LookAtDocument.h"
 #include "ViewCover.h"
 
 #include <algorithm>
@@ -399,6 +400,31 @@ std::string PlanText(CScanJob& job, const PlanOptions& options)
     return text;
 }
 
+namespace {
+
+// Points reached since the walk began, as if the first pass had begun at its point 1.
+std::uint64_t Reached(const CScanJob& job, const PassShape& shape, std::uint64_t emitted)
+{
+    // A first pass that began at a later point counts from there, as the walk does.
+    const std::uint64_t skipped = job.m_nFirstPoint <= shape.points ? job.m_nFirstPoint - 1 : 0;
+    return emitted + skipped;
+}
+
+} // namespace
+
+std::uint64_t PointInPass(const CScanJob& job, std::uint64_t emitted)
+{
+    const std::optional<PassShape> shape = CountPass(job);
+    if (!shape || emitted == 0)
+        return 0;
+    return (Reached(job, *shape, emitted) - 1) % shape->points + 1;
+}
+
+std::string ResumeText(std::uint64_t point)
+{
+    return std::string(kLookAtFileName) + " holds point " + Grouped(point) + " of this pass.";
+}
+
 std::string ProgressText(CScanJob& job, std::uint64_t emitted, bool paused)
 {
     const std::optional<PassShape> shape = CountPass(job);
@@ -409,9 +435,7 @@ std::string ProgressText(CScanJob& job, std::uint64_t emitted, bool paused)
         text = PassLine(1) + "starting";
     } else {
         const std::uint64_t perPass = shape->points;
-        // A first pass that began at a later point counts from there, as the walk does.
-        const std::uint64_t skipped = job.m_nFirstPoint <= perPass ? job.m_nFirstPoint - 1 : 0;
-        const std::uint64_t reached = emitted + skipped;
+        const std::uint64_t reached = Reached(job, *shape, emitted);
         const std::uint64_t point = (reached - 1) % perPass + 1;
         const std::uint64_t left = perPass - point;
         text = PassLine((reached - 1) / perPass + 1) + "point " + Grouped(point) + " of " + Grouped(perPass) + " (" +

@@ -40,6 +40,14 @@ std::string PlanText(CScanJob& job, const PlanOptions& options = {});
 // paused a second line "Paused" follows, after a '\n'. No line end at the close.
 std::string ProgressText(CScanJob& job, std::uint64_t emitted, bool paused);
 
+// The number in its pass, from 1, of the point that made emitted points emitted (from 1);
+// 0 for a request without points.
+std::uint64_t PointInPass(const CScanJob& job, std::uint64_t emitted);
+
+// "Vantrell.kml holds point 4,013 of this pass.": where the LookAt file stands in the
+// planned pass (FindWrittenPoint), so a scan can begin there.
+std::string ResumeText(std::uint64_t point);
+
 // n with a comma between groups of three digits, locale-free: "-1,234,567".
 std::string Grouped(std::int64_t n);
 std::string Grouped(std::uint64_t n);

@@ -353,6 +353,17 @@ bool Store(RequestValues& values, std::size_t i, const std::string& text, std::s
 
 } // namespace
 
+std::array<std::string, 13> TextsOf(const RequestValues& v)
+{
+    const auto text = [](std::int32_t n) {
+        char digits[16];
+        return std::string(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+    };
+    return {text(v.latDeg),    text(v.latMin),     text(v.latSec),      v.latDir,     text(v.lonDeg),
+            text(v.lonMin),    text(v.lonSec),     v.lonDir,            text(v.milesEast), text(v.milesSouth),
+            text(v.speedFactor), text(v.range), text(v.resolution)};
+}
+
 RequestValues ValuesOf(const CScanJob& job)
 {
     return {job.m_nLatDeg,    job.m_nLatMin,     job.m_nLatSec,      job.m_strLatDir, job.m_nLonDeg,

@@ -24,6 +24,8 @@ struct RequestValues {
     bool operator==(const RequestValues&) const = default;
 };
 RequestValues ValuesOf(const CScanJob& job);
+// The values as the form's fields would show them: numbers in decimal, the words.
+std::array<std::string, 13> TextsOf(const RequestValues& values);
 
 // The field names the preview stores the values under are kFieldNames (RequestText.h).
 

@@ -5,12 +5,13 @@
 
 namespace vantrell {
 
-std::unique_ptr<CScanJob> JobFromTexts(const RequestTexts& texts, IPointWriter& writer, ISleeper& sleeper)
+std::unique_ptr<CScanJob> JobFromTexts(const RequestTexts& texts, IPointWriter& writer, ISleeper& sleeper,
+                                       std::uint64_t firstPoint, IReadWatch* watch)
 {
     const auto number = [&](std::size_t i) { return TextToInt32(texts[i]); };
     return std::make_unique<CScanJob>(number(0), number(1), number(2), texts[3], number(4), number(5), number(6),
                                       texts[7], number(8), number(9), number(10), number(11), number(12), writer,
-                                      sleeper);
+                                      sleeper, firstPoint, watch);
 }
 
 std::vector<std::string> CappedFields(const RequestTexts& texts)

@@ -26,8 +26,9 @@ inline constexpr std::array<std::string_view, kRequestFields> kFieldNames = {
 inline constexpr bool IsWordField(std::size_t i) { return i == 3 || i == 7; }
 
 // The job these texts make; its points and waits go to writer and sleeper, which must
-// outlive it.
-std::unique_ptr<CScanJob> JobFromTexts(const RequestTexts& texts, IPointWriter& writer, ISleeper& sleeper);
+// outlive it, as must watch. As CScanJob's constructor for firstPoint and watch.
+std::unique_ptr<CScanJob> JobFromTexts(const RequestTexts& texts, IPointWriter& writer, ISleeper& sleeper,
+                                       std::uint64_t firstPoint = 1, IReadWatch* watch = nullptr);
 
 // One sentence for each number too large or too small for its field, which the job takes
 // at the int32 limit: "Miles South holds 99999999999999, more than the field can hold: it

@@ -8,12 +8,12 @@ CScanJob::CScanJob(std::int32_t latDeg, std::int32_t latMin, std::int32_t latSec
                    std::int32_t lonDeg, std::int32_t lonMin, std::int32_t lonSec, std::string lonDir,
                    std::int32_t milesEast, std::int32_t milesSouth, std::int32_t speedFactor,
                    std::int32_t range, std::int32_t resolution, IPointWriter& writer, ISleeper& sleeper,
-                   std::uint64_t firstPoint)
+                   std::uint64_t firstPoint, IReadWatch* watch)
     : m_nLatDeg(latDeg), m_nLatMin(latMin), m_nLatSec(latSec), m_strLatDir(std::move(latDir)),
       m_nLonDeg(lonDeg), m_nLonMin(lonMin), m_nLonSec(lonSec), m_strLonDir(std::move(lonDir)),
       m_nMilesEast(milesEast), m_nMilesSouth(milesSouth), m_nSpeedFactor(speedFactor),
       m_nRange(range), m_nResolution(resolution), m_nFirstPoint(firstPoint), m_writer(writer),
-      m_sleeper(sleeper)
+      m_sleeper(sleeper), m_watch(watch)
 {
 }
 
@@ -124,8 +124,25 @@ void CScanJob::EmitPoint(float latitude, float longitude)
     m_emitted.store(m_emitted.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     // Valid requests have a speed factor >= 0, so this never wraps.
     m_sleeper.Sleep(static_cast<std::uint64_t>(m_nSpeedFactor) * 250u);
+    WaitForViewer();
     while (m_bPaused.load(std::memory_order_relaxed))
         m_sleeper.Sleep(kPausePollMs);
+}
+
+void CScanJob::WaitForViewer()
+{
+    if (!m_watch)
+        return;
+    // A point whose write failed leaves the version before it the newest: that one's read
+    // ends the wait, so a point the writer skipped never holds the walk.
+    while (m_bFollow.load(std::memory_order_relaxed)) {
+        const ReadStatus status = m_watch->Status();
+        if (!status.watchable || status.newestRead)
+            break;
+        m_waitingFor.store(Emitted(), std::memory_order_relaxed);
+        m_sleeper.Sleep(kViewerPollMs);
+    }
+    m_waitingFor.store(0, std::memory_order_relaxed);
 }
 
 bool CScanJob::RunPass()

@@ -4,6 +4,7 @@
 
 #include "LookAtFile.h"
 #include "PointSinks.h"
+#include "ReadWatch.h"
 #include "RequestCheck.h"
 #include "Walk.h"
 
@@ -18,19 +19,22 @@ inline constexpr float kSixtieth = 1.0f / 60.0f;
 
 // Pause gate poll, milliseconds.
 inline constexpr std::uint64_t kPausePollMs = 1000;
+// How often the walk looks whether the viewer has read the point it waits on, ms.
+inline constexpr std::uint64_t kViewerPollMs = 50;
 
 class CScanJob {
 public:
     // The thirteen values in the form's order; no checks here. Points go to writer and
     // every wait goes through sleeper; both must outlive the job (the defaults do). The
     // first pass begins at its point firstPoint (from 1): the points before it are neither
-    // written nor waited for; every later pass begins at point 1.
+    // written nor waited for; every later pass begins at point 1. watch, when given, sees
+    // the viewer read the points the writer writes; it must outlive the job.
     CScanJob(std::int32_t latDeg, std::int32_t latMin, std::int32_t latSec, std::string latDir,
              std::int32_t lonDeg, std::int32_t lonMin, std::int32_t lonSec, std::string lonDir,
              std::int32_t milesEast, std::int32_t milesSouth, std::int32_t speedFactor,
              std::int32_t range, std::int32_t resolution,
              IPointWriter& writer = ProgramLookAtFile(), ISleeper& sleeper = RealSleeper(),
-             std::uint64_t firstPoint = 1);
+             std::uint64_t firstPoint = 1, IReadWatch* watch = nullptr);
     CScanJob(const CScanJob&) = delete;
     CScanJob& operator=(const CScanJob&) = delete;
 
@@ -79,12 +83,23 @@ public:
     // Written by the user-interface thread, polled by the worker; nothing else is
     // published through it, so relaxed order is enough.
     std::atomic<bool> m_bPaused{false};
+    // The same for "Wait for the viewer to read each point": after each point's delay the
+    // walk also waits, before the pause gate, until the watch has seen the point read.
+    // Without a watch, or where it cannot watch, it never waits.
+    std::atomic<bool> m_bFollow{false};
+
+    // The number of points emitted (as Emitted()) when the walk began waiting for the
+    // viewer to read the last of them; 0 while it does not wait. Any thread.
+    std::uint64_t WaitingFor() const { return m_waitingFor.load(std::memory_order_relaxed); }
 
 private:
     void EmitPoint(float latitude, float longitude);
+    void WaitForViewer();
 
     IPointWriter& m_writer;
     ISleeper& m_sleeper;
+    IReadWatch* const m_watch;
+    std::atomic<std::uint64_t> m_waitingFor{0}; // written by the worker only
     std::atomic<std::uint64_t> m_emitted{0}; // written by the worker only
     std::uint64_t m_passes = 0;              // passes begun; the worker's only
 };

@@ -21,6 +21,7 @@ inline constexpr std::uint32_t kStyleHScroll = 0x00100000;  // WS_HSCROLL
 inline constexpr std::uint32_t kButtonTypeMask = 0x0F;      // BS_TYPEMASK
 inline constexpr std::uint32_t kButtonPush = 0x00;          // BS_PUSHBUTTON
 inline constexpr std::uint32_t kButtonDefPush = 0x01;       // BS_DEFPUSHBUTTON
+inline constexpr std::uint32_t kButtonAutoCheckBox = 0x03;  // BS_AUTOCHECKBOX
 inline constexpr std::uint32_t kStaticTypeMask = 0x1F;      // SS_TYPEMASK
 inline constexpr std::uint32_t kStaticLeft = 0x00;          // SS_LEFT
 inline constexpr std::uint32_t kStaticCenter = 0x01;        // SS_CENTER
@@ -41,6 +42,7 @@ enum class ControlKind {
     DropDownList,  // a combo box with CBS_DROPDOWNLIST
     PushButton,
     DefPushButton, // BS_DEFPUSHBUTTON
+    CheckBox,      // BS_AUTOCHECKBOX
     ProgressBar,
     Other,
 };
@@ -92,6 +94,8 @@ constexpr ControlKind KindOf(const res::DialogItem& item)
             return ControlKind::PushButton;
         case kButtonDefPush:
             return ControlKind::DefPushButton;
+        case kButtonAutoCheckBox:
+            return ControlKind::CheckBox;
         default:
             return ControlKind::Other;
         }
@@ -154,6 +158,10 @@ inline constexpr ControlName kControlNames[] = {
     {IDC_PLAN_TEXT, "IDC_PLAN_TEXT"},
     {IDC_PLAN_PROGRESS, "IDC_PLAN_PROGRESS"},
     {IDC_PLAN_SAVE, "IDC_PLAN_SAVE"},
+    {IDC_PLAN_OPEN, "IDC_PLAN_OPEN"},
+    {IDC_RESUME_TEXT, "IDC_RESUME_TEXT"},
+    {IDC_RESUME, "IDC_RESUME"},
+    {IDC_FOLLOW, "IDC_FOLLOW"},
 };
 
 // The identifier of a control ID, "" for IDC_STATIC and for IDs resource.h does not name.

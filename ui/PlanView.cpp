@@ -1,19 +1,54 @@
 #include "PlanView.h"
 
+#include "LookAtDocument.h"
+#include "RequestFile.h"
+#include "SameFile.h"
 #include "ScanPlan.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace vantrell {
+namespace {
+
+// A span of milliseconds as the plan words durations, to the whole second.
+std::string Ago(std::int64_t ms)
+{
+    return QuarterSecondsText(static_cast<std::uint64_t>(std::max<std::int64_t>(ms, 0) / 1000), 4);
+}
+
+// The full path of the file the writer replaces: the LookAt file, or where its link leads.
+std::string ReplacedPath()
+{
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(FinalTarget(std::string(kLookAtFileName)), error);
+    return error ? std::string(kLookAtFileName) : full.lexically_normal().string();
+}
+
+} // namespace
 
 // The planner changes no job and reads only its values, so it may word the job the
 // worker is walking.
-CPlanView::CPlanView(const CScanForm& form)
-    : m_fields(form.m_pJob ? nullptr : form.RequestFromFields()),
-      m_job(form.m_pJob ? form.m_pJob : m_fields.get()),
-      m_hasPoints(CountPass(*m_job).has_value())
+CPlanView::CPlanView(CScanForm& form) : m_form(form)
 {
+    Replan();
+}
+
+void CPlanView::Replan()
+{
+    m_fields = m_form.m_pJob ? nullptr : m_form.RequestFromFields();
+    m_job = m_form.m_pJob ? m_form.m_pJob : m_fields.get();
+    m_hasPoints = CountPass(*m_job).has_value();
     PlanOptions options;
-    options.capped = CappedFields(form.m_pJob ? form.m_startTexts : form.FieldTexts());
+    options.capped = CappedFields(m_form.m_pJob ? m_form.m_startTexts : m_form.FieldTexts());
     m_plan = PlanText(*m_job, options);
+    m_resume.clear();
+    if (!Running()) {
+        if (const std::optional<std::uint64_t> point = FindWrittenPoint(*m_job, kLookAtFileName))
+            m_resume = vantrell::ResumeText(*point);
+    }
+    if (m_resume.empty())
+        m_form.m_bResume = false; // no point to begin at for this request
 }
 
 std::string CPlanView::Progress()
@@ -22,17 +57,56 @@ std::string CPlanView::Progress()
         return {};
     const std::uint64_t emitted = m_job->Emitted();
     const bool paused = m_job->m_bPaused.load(std::memory_order_relaxed);
-    if (m_progress.empty() || emitted != m_emitted || paused != m_paused) {
-        m_progress = ProgressText(*m_job, emitted, paused);
-        m_emitted = emitted;
-        m_paused = paused;
+    std::string text = ProgressText(*m_job, emitted, paused);
+    const std::string viewer = ViewerLines();
+    return viewer.empty() ? text : text + "\n" + viewer;
+}
+
+std::string CPlanView::ViewerLines()
+{
+    const ReadStatus status = m_form.ReadWatch().Status();
+    if (!status.watchable)
+        return "Viewer: cannot be watched in this folder.";
+    const std::int64_t now = m_form.Clock().NowMs();
+    std::string text;
+    if (status.read == 0 && now - m_form.m_startedMs >= kViewerMissingMs) {
+        text = "Viewer: nothing has read " + std::string(kLookAtFileName) + " since Start (" +
+               Ago(now - m_form.m_startedMs) + " ago). Check that the viewer's Network Link points at " +
+               ReplacedPath() + ", refreshes periodically and flies to view.";
+    } else {
+        text = "Viewer: has read " + Grouped(status.read) + " of " + Grouped(status.replaced) + " points";
+        if (status.lastReadMs >= 0)
+            text += "; the last read was " + Ago(now - status.lastReadMs) + " ago";
+        text += ".";
     }
-    return m_progress;
+    const std::uint64_t waiting = m_job->WaitingFor();
+    if (waiting != m_waitingFor) {
+        m_waitingFor = waiting;
+        m_waitingSinceMs = now;
+    }
+    if (waiting != 0)
+        text += "\nWaiting for the viewer to read point " + Grouped(PointInPass(*m_job, waiting)) + " (" +
+                Ago(now - m_waitingSinceMs) + ").";
+    return text;
 }
 
 bool CPlanView::SavePreview(std::string_view path, std::string& error)
 {
     return WritePreview(path, *m_job, error);
+}
+
+bool CPlanView::OpenPlan(std::string_view path, std::string& error)
+{
+    if (!CanOpen()) {
+        error = "A plan can be opened only before the first Start.";
+        return false;
+    }
+    const std::optional<RequestValues> values = ReadPlanFile(path, error);
+    if (!values)
+        return false;
+    m_form.FillFields(TextsOf(*values));
+    Replan();
+    return true;
 }
 
 } // namespace vantrell

@@ -1,5 +1,7 @@
 #include "ScanForm.h"
 
+#include "LookAtDocument.h"
+#include "PassCount.h"
 
 #include <system_error>
 #include <thread>
@@ -16,7 +18,16 @@ void CScanForm::OnBnClickedStart()
     }
     m_bStarted = true;
     m_startTexts = FieldTexts();
-    m_pJob = JobFromTexts(m_startTexts, PointWriter(), RealSleeper()).release();
+    std::uint64_t firstPoint = 1;
+    if (m_bResume) {
+        // Found again for the values read now: the fields may have changed since the box
+        // was ticked. The writer has not written yet.
+        const std::unique_ptr<CScanJob> planned = JobFromTexts(m_startTexts, Discard(), Discard());
+        firstPoint = FindWrittenPoint(*planned, kLookAtFileName).value_or(1);
+    }
+    m_pJob = JobFromTexts(m_startTexts, PointWriter(), RealSleeper(), firstPoint, &ReadWatch()).release();
+    m_pJob->m_bFollow.store(m_bFollow, std::memory_order_relaxed);
+    m_startedMs = Clock().NowMs();
     if (!StartWorker(*m_pJob)) {
         // Forget the failed Start so that the next one tries again.
         delete m_pJob;
@@ -28,6 +39,29 @@ void CScanForm::OnBnClickedStart()
 std::unique_ptr<CScanJob> CScanForm::RequestFromFields() const
 {
     return JobFromTexts(FieldTexts(), Discard(), Discard());
+}
+
+void CScanForm::FillFields(const RequestTexts& texts)
+{
+    for (std::size_t i = 0; i < kScanFieldOrder.size(); ++i)
+        WriteFieldText(kScanFieldOrder[i], texts[i]);
+}
+
+void CScanForm::SetFollow(bool follow)
+{
+    m_bFollow = follow;
+    if (m_pJob)
+        m_pJob->m_bFollow.store(follow, std::memory_order_relaxed);
+}
+
+IReadWatch& CScanForm::ReadWatch()
+{
+    return ProgramReadWatch();
+}
+
+IClock& CScanForm::Clock()
+{
+    return RealClock();
 }
 
 RequestTexts CScanForm::FieldTexts() const

@@ -52,20 +52,41 @@ public:
 
     // The fields' texts now, in kScanFieldOrder.
     RequestTexts FieldTexts() const;
+    // Puts texts in the fields, in kScanFieldOrder, as if typed or picked.
+    void FillFields(const RequestTexts& texts);
+
+    // "Wait for the viewer to read each point": before Start the box's state, handed to
+    // the job at the first Start; after it, the job's flag as well.
+    void SetFollow(bool follow);
+    bool Follow() const { return m_bFollow; }
+
+    // The watch on the file the job's points go to, and the clock it reads; the
+    // program's unless a test says otherwise.
+    virtual IReadWatch& ReadWatch();
+    virtual IClock& Clock();
+    // Where the job's points go; the program's LookAt file unless a test says otherwise.
+    virtual IPointWriter& PointWriter();
 
     // The job of the first Start; never freed while the process runs (the detached
     // worker holds it too).
     CScanJob* m_pJob = nullptr;
     bool m_bStarted = false;
-    RequestTexts m_startTexts; // the fields as the first Start read them
+    RequestTexts m_startTexts;    // the fields as the first Start read them
+    std::int64_t m_startedMs = 0; // Clock() at the first Start
+    // "Begin at that point": the first Start begins the first pass at the point the
+    // LookAt file holds, found again for the request it reads.
+    bool m_bResume = false;
 
 protected:
     // The control's text, as the user sees it; an unselected list reads as "".
     virtual std::string ReadFieldText(int id) const = 0;
-    // Where the job's points go; the program's LookAt file unless a test says otherwise.
-    virtual IPointWriter& PointWriter();
+    // Sets the control's text; a list selects the word, or nothing for "".
+    virtual void WriteFieldText(int id, const std::string& text) = 0;
     // Starts one detached worker running ScanThreadProc on job; false if none could be made.
     virtual bool StartWorker(CScanJob& job);
+
+private:
+    bool m_bFollow = false;
 };
 
 // The worker thread's entry: runs the job, and returns 0 if the walk ever ends.

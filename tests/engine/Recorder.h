@@ -8,6 +8,7 @@
 #include "PointSinks.h"
 #include "ScanJob.h"
 
+#include <atomic>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -25,10 +26,11 @@ struct Request {
     std::int32_t east = 1, south = 1, speed = 4, range = 1000, resolution = 0;
 };
 
-inline CScanJob MakeJob(const Request& r, IPointWriter& writer, ISleeper& sleeper, std::uint64_t firstPoint = 1)
+inline CScanJob MakeJob(const Request& r, IPointWriter& writer, ISleeper& sleeper, std::uint64_t firstPoint = 1,
+                        IReadWatch* watch = nullptr)
 {
     return CScanJob(r.latDeg, r.latMin, r.latSec, r.latDir, r.lonDeg, r.lonMin, r.lonSec, r.lonDir, r.east,
-                    r.south, r.speed, r.range, r.resolution, writer, sleeper, firstPoint);
+                    r.south, r.speed, r.range, r.resolution, writer, sleeper, firstPoint, watch);
 }
 
 template <class Both>
@@ -39,6 +41,33 @@ CScanJob MakeJob(const Request& r, Both& both)
 
 struct CNoSleep final : ISleeper {
     void Sleep(std::uint64_t) override {}
+};
+
+// A watch the test moves by hand: the writer's replacements, and the viewer's reads.
+struct CStandInWatch final : IReadWatch {
+    std::atomic<bool> watchable{true};
+    std::atomic<std::uint64_t> replaced{0}, read{0};
+    std::atomic<bool> newestRead{false};
+    std::atomic<std::int64_t> lastReadMs{-1};
+
+    void Replacing() noexcept override {}
+    void Replaced() noexcept override
+    {
+        ++replaced;
+        newestRead = false;
+    }
+    ReadStatus Status() noexcept override
+    {
+        if (!watchable)
+            return {};
+        return {true, replaced, read, newestRead, lastReadMs};
+    }
+    void ReadNewest(std::int64_t atMs = 0)
+    {
+        if (!newestRead.exchange(true))
+            ++read;
+        lastReadMs = atMs;
+    }
 };
 
 // Counts the points, and those the walk writes off the globe.

@@ -310,6 +310,68 @@ TEST(PauseGateHoldsNextPoint, PollsAfterTheDelayUntilCleared)
     EXPECT_EQ(emitted, (std::vector<std::uint64_t>{0, 1, 1, 2, 2, 2, 2, 2, 3, 3}));
 }
 
+// Ticked, the walk waits after each point's delay, in polls, until the viewer has read
+// the point, then goes to the pause gate; unticked or unwatchable, it is the walk of old.
+TEST(WaitForTheViewer, AfterTheDelayUntilReadThenThePauseGate)
+{
+    struct Case {
+        const char* what;
+        bool follow, watchable;
+        std::size_t readAfter;    // polls before the viewer reads each point
+        std::size_t pauseAt;      // poll of the first point at which Pause is pressed (0: never)
+        std::size_t untickAt;     // poll at which the box is unticked (0: never)
+        std::vector<std::string> kinds;
+    };
+    const std::string p = "point", d = "500", w = "50", g = "1000";
+    const Case cases[] = {
+        {"unticked", false, true, 3, 0, 0, {p, d, p, d, p}},
+        {"ticked", true, true, 3, 0, 0, {p, d, w, w, w, p, d, w, w, w, p}},
+        {"read during the delay", true, true, 0, 0, 0, {p, d, p, d, p}},
+        {"paused while waiting", true, true, 2, 1, 0, {p, d, w, w, g, g, p, d, w, w, p}},
+        {"unticked while waiting", true, true, 5, 0, 2, {p, d, w, w, p, d, p}},
+        {"cannot be watched", true, false, 3, 0, 0, {p, d, p, d, p}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CRecorder rec;
+        rec.stopAfterPoints = 3;
+        test::CStandInWatch watch;
+        watch.watchable = c.watchable;
+        CScanJob job = MakeJob({.speed = 2}, rec, rec, 1, &watch);
+        job.m_bFollow = c.follow;
+        std::size_t polls = 0, gates = 0;
+        std::vector<std::uint64_t> waiting;
+        rec.onPoint = [&](std::size_t) {
+            watch.Replaced();
+            polls = 0;
+            if (c.readAfter == 0)
+                watch.ReadNewest();
+        };
+        rec.onSleep = [&](std::uint64_t ms) {
+            if (ms == kViewerPollMs) {
+                waiting.push_back(job.WaitingFor());
+                ++polls;
+                if (polls == c.pauseAt && rec.points == 1)
+                    job.m_bPaused = true;
+                if (polls == c.untickAt)
+                    job.m_bFollow = false;
+                if (polls == c.readAfter)
+                    watch.ReadNewest();
+            }
+            if (ms == kPausePollMs && ++gates == 2)
+                job.m_bPaused = false;
+        };
+        EXPECT_THROW(job.Run(), WalkStopped);
+        std::vector<std::string> kinds;
+        for (const Event& e : rec.events)
+            kinds.push_back(e.kind == Event::Point ? "point" : std::to_string(e.ms));
+        EXPECT_EQ(kinds, c.kinds);
+        for (const std::uint64_t point : waiting)
+            EXPECT_TRUE(point == 1 || point == 2) << point;
+        EXPECT_EQ(job.WaitingFor(), 0u);
+    }
+}
+
 // A real worker thread; time is scaled down a hundredfold so the test stays quick.
 TEST(PauseGateHoldsNextPoint, RealThreadResumesWithinOnePollWithoutSecondDelay)
 {

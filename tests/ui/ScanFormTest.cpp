@@ -30,6 +30,7 @@ protected:
         const auto found = text.find(id);
         return found == text.end() ? std::string() : found->second;
     }
+    void WriteFieldText(int id, const std::string& value) override { text[id] = value; }
     bool StartWorker(CScanJob& job) override
     {
         if (workerStarts)
@@ -131,6 +132,7 @@ protected:
         const auto found = text.find(id);
         return found == text.end() ? std::string() : found->second;
     }
+    void WriteFieldText(int, const std::string&) override {}
     IPointWriter& PointWriter() override { return *this; }
     bool StartWorker(CScanJob& job) override
     {

@@ -2,6 +2,7 @@
 
 #include "DialogTemplate.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QFrame>
@@ -125,6 +126,8 @@ QWidget* MakeControl(QWidget& dialog, const res::DialogItem& item, const Control
         button->setDefault(traits.kind == ControlKind::DefPushButton);
         return button;
     }
+    case ControlKind::CheckBox:
+        return new QCheckBox(text, &dialog);
     case ControlKind::ProgressBar: {
         auto* bar = new QProgressBar(&dialog);
         bar->setTextVisible(false);

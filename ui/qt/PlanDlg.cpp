@@ -5,54 +5,97 @@
 #include "resource.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
 namespace vantrell::qt {
+namespace {
 
-CPlanDlg::CPlanDlg(const CScanForm& form, QWidget* parent)
+QString FromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+CPlanDlg::CPlanDlg(CScanForm& form, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_view(form)
 {
     const res::Dialog dialog = LoadDialogTemplate(IDD_PLANBOX);
-    const QHash<int, QWidget*> controls = BuildDialog(*this, dialog);
+    m_controls = BuildDialog(*this, dialog);
     setWindowTitle(QString::fromStdString(dialog.caption));
-
-    QString plan = QString::fromStdString(m_view.Plan());
-    if (plan.endsWith(u'\n'))
-        plan.chop(1); // no empty line after the last
-    qobject_cast<QPlainTextEdit*>(controls.value(IDC_PLAN_TEXT))->setPlainText(plan);
-    m_progress = qobject_cast<QPlainTextEdit*>(controls.value(IDC_PLAN_PROGRESS));
+    m_progress = qobject_cast<QPlainTextEdit*>(m_controls.value(IDC_PLAN_PROGRESS));
     m_progress->setPlainText(LoadResourceString(IDS_PLAN_NOT_STARTED));
+    ShowPlan();
     if (m_view.Running()) {
         ShowProgress();
         connect(&m_refresh, &QTimer::timeout, this, &CPlanDlg::ShowProgress);
         m_refresh.start(kProgressRefreshMs);
     }
 
-    connect(qobject_cast<QAbstractButton*>(controls.value(IDOK)), &QAbstractButton::clicked, this,
-            &QDialog::accept);
-    connect(qobject_cast<QAbstractButton*>(controls.value(IDC_PLAN_SAVE)), &QAbstractButton::clicked, this,
-            &CPlanDlg::SavePreview);
-    // A request without points has nothing to preview.
-    controls.value(IDC_PLAN_SAVE)->setEnabled(m_view.HasPoints());
-    controls.value(IDOK)->setFocus();
+    const auto button = [&](int id) { return qobject_cast<QAbstractButton*>(m_controls.value(id)); };
+    connect(button(IDOK), &QAbstractButton::clicked, this, &QDialog::accept);
+    connect(button(IDC_PLAN_SAVE), &QAbstractButton::clicked, this, &CPlanDlg::SavePreview);
+    connect(button(IDC_PLAN_OPEN), &QAbstractButton::clicked, this, &CPlanDlg::OpenPlan);
+    connect(button(IDC_RESUME), &QAbstractButton::toggled, this, [this](bool on) { m_view.SetResume(on); });
+    auto* follow = button(IDC_FOLLOW);
+    follow->setChecked(m_view.Follow());
+    follow->setEnabled(m_view.CanFollow());
+    connect(follow, &QAbstractButton::toggled, this, [this](bool on) { m_view.SetFollow(on); });
+    m_controls.value(IDOK)->setFocus();
+}
+
+// The plan and what goes with it: again after a plan is opened.
+void CPlanDlg::ShowPlan()
+{
+    QString plan = QString::fromStdString(m_view.Plan());
+    if (plan.endsWith(u'\n'))
+        plan.chop(1); // no empty line after the last
+    qobject_cast<QPlainTextEdit*>(m_controls.value(IDC_PLAN_TEXT))->setPlainText(plan);
+    // A request without points has nothing to preview; a plan opens before Start only.
+    m_controls.value(IDC_PLAN_SAVE)->setEnabled(m_view.HasPoints());
+    m_controls.value(IDC_PLAN_OPEN)->setEnabled(m_view.CanOpen());
+    const QString resume = FromUtf8(m_view.ResumeText());
+    qobject_cast<QLabel*>(m_controls.value(IDC_RESUME_TEXT))->setText(resume);
+    auto* box = qobject_cast<QAbstractButton*>(m_controls.value(IDC_RESUME));
+    box->setChecked(m_view.Resume());
+    box->setVisible(!resume.isEmpty());
 }
 
 // Only a changed text is set: setting it clears the user's selection.
 void CPlanDlg::ShowProgress()
 {
-    const QString progress = QString::fromStdString(m_view.Progress());
+    const QString progress = FromUtf8(m_view.Progress());
     if (progress != m_progress->toPlainText())
         m_progress->setPlainText(progress);
+    if (m_view.Running() && !m_view.CanFollow())
+        m_controls.value(IDC_FOLLOW)->setEnabled(false);
+}
+
+void CPlanDlg::OpenPlan()
+{
+    QFileDialog files(this, QString(), QDir::currentPath(), LoadResourceString(IDS_PLAN_FILTER));
+    files.setAcceptMode(QFileDialog::AcceptOpen);
+    files.setFileMode(QFileDialog::ExistingFile);
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return; // cancelled
+    std::string error;
+    if (!m_view.OpenPlan(QFile::encodeName(files.selectedFiles().constFirst()).toStdString(), error)) {
+        QMessageBox::warning(this, windowTitle(), FromUtf8(error));
+        return;
+    }
+    ShowPlan();
 }
 
 void CPlanDlg::SavePreview()
 {
-    const QString name = QString::fromUtf8(kPreviewFileName.data(), static_cast<qsizetype>(kPreviewFileName.size()));
+    const QString name = FromUtf8(kPreviewFileName);
     QFileDialog files(this, QString(), QDir::current().filePath(name), LoadResourceString(IDS_PLAN_FILTER));
     files.setAcceptMode(QFileDialog::AcceptSave);
     // A name typed without its ending still gets ".kml", as on Windows, so the viewer opens it.
@@ -62,7 +105,7 @@ void CPlanDlg::SavePreview()
     const QString path = files.selectedFiles().constFirst();
     std::string error;
     if (!m_view.SavePreview(QFile::encodeName(path).toStdString(), error))
-        QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
+        QMessageBox::warning(this, windowTitle(), FromUtf8(error));
 }
 
 } // namespace vantrell::qt

@@ -1,13 +1,16 @@
 #pragma once
 // The plan dialog, laid out from the IDD_PLANBOX template: the plan of the fields' values
-// or of the running scan, the scan's progress refreshed while it is open, and a preview
-// to save. Close, Enter and Escape close it.
+// or of the running scan, where Vantrell.kml stands in it, the scan's progress and what the
+// viewer does, refreshed while it is open; a plan to open, a preview to save, and pacing
+// by the viewer. Close, Enter and Escape close it.
 
 #include "PlanView.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QTimer>
 
+class QCheckBox;
 class QPlainTextEdit;
 
 namespace vantrell::qt {
@@ -16,13 +19,16 @@ class CPlanDlg : public QDialog {
     Q_OBJECT
 public:
     // form must outlive the dialog.
-    explicit CPlanDlg(const CScanForm& form, QWidget* parent = nullptr);
+    explicit CPlanDlg(CScanForm& form, QWidget* parent = nullptr);
 
 private:
+    void ShowPlan();
     void ShowProgress();
+    void OpenPlan();
     void SavePreview();
 
     CPlanView m_view;
+    QHash<int, QWidget*> m_controls;
     QPlainTextEdit* m_progress = nullptr;
     QTimer m_refresh;
 };

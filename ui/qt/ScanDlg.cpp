@@ -73,6 +73,15 @@ std::string CScanDlg::ReadFieldText(int id) const
     return {};
 }
 
+void CScanDlg::WriteFieldText(int id, const std::string& text)
+{
+    QWidget* control = m_controls.value(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->setText(QString::fromStdString(text));
+    else if (auto* list = qobject_cast<QComboBox*>(control))
+        list->setCurrentIndex(list->findText(QString::fromStdString(text))); // -1: none, for ""
+}
+
 void CScanDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);

@@ -24,6 +24,7 @@ public:
 
 protected:
     std::string ReadFieldText(int id) const override;
+    void WriteFieldText(int id, const std::string& text) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrell::win32 {
@@ -38,64 +39,108 @@ void ShowProgress(HWND hDlg, CPlanBox& box)
         SetWindowTextW(edit, progress.c_str());
 }
 
-BOOL OnInitDialog(HWND hDlg, CPlanBox* box)
+// The plan and what goes with it: again after a plan is opened.
+void ShowPlan(HWND hDlg, CPlanBox& box)
 {
-    SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(box));
-    std::string plan = box->view.Plan();
+    std::string plan = box.view.Plan();
     if (!plan.empty() && plan.back() == '\n')
         plan.pop_back(); // no empty line after the last
     SetDlgItemTextW(hDlg, IDC_PLAN_TEXT, Wide(WithCrLf(plan)).c_str());
+    // A request without points has nothing to preview; a plan opens before Start only.
+    EnableWindow(GetDlgItem(hDlg, IDC_PLAN_SAVE), box.view.HasPoints());
+    EnableWindow(GetDlgItem(hDlg, IDC_PLAN_OPEN), box.view.CanOpen());
+    const std::string& resume = box.view.ResumeText();
+    SetDlgItemTextW(hDlg, IDC_RESUME_TEXT, Wide(resume).c_str());
+    CheckDlgButton(hDlg, IDC_RESUME, box.view.Resume() ? BST_CHECKED : BST_UNCHECKED);
+    ShowWindow(GetDlgItem(hDlg, IDC_RESUME), resume.empty() ? SW_HIDE : SW_SHOW);
+}
+
+BOOL OnInitDialog(HWND hDlg, CPlanBox* box)
+{
+    SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(box));
+    ShowPlan(hDlg, *box);
     SetDlgItemTextW(hDlg, IDC_PLAN_PROGRESS, LoadText(box->instance, IDS_PLAN_NOT_STARTED).c_str());
+    CheckDlgButton(hDlg, IDC_FOLLOW, box->view.Follow() ? BST_CHECKED : BST_UNCHECKED);
+    // Where the folder cannot be watched (network shares, Wine) the viewer line says so.
+    EnableWindow(GetDlgItem(hDlg, IDC_FOLLOW), box->view.CanFollow());
     if (box->view.Running()) {
         ShowProgress(hDlg, *box);
         SetTimer(hDlg, kRefreshTimer, static_cast<UINT>(kProgressRefreshMs), nullptr);
     }
-    // A request without points has nothing to preview.
-    EnableWindow(GetDlgItem(hDlg, IDC_PLAN_SAVE), box->view.HasPoints());
     // Close, not the plan: the dialog manager would select the whole text.
     SetFocus(GetDlgItem(hDlg, IDOK));
     return FALSE;
 }
 
+void Warn(HWND hDlg, const std::wstring& text)
+{
+    wchar_t caption[128];
+    GetWindowTextW(hDlg, caption, 128);
+    MessageBoxW(hDlg, text.c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The file dialogs' common part: KML files, starting in the working folder, which
+// browsing must not move (the scan writes Vantrell.kml there).
+struct CKmlFileDialog {
+    std::vector<wchar_t> file = std::vector<wchar_t>(32768, L'\0');
+    std::vector<wchar_t> folder = std::vector<wchar_t>(32768, L'\0');
+    std::wstring filter;
+    OPENFILENAMEW ofn{};
+
+    CKmlFileDialog(HWND owner, HINSTANCE instance, std::wstring_view name, DWORD flags)
+    {
+        name.copy(file.data(), name.size());
+        const DWORD got = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+        // Pairs of description and pattern, each ended by a NUL, and one more NUL at the end.
+        filter = LoadText(instance, IDS_PLAN_FILTER);
+        filter += L'\0';
+        filter += Wide(std::string(kPreviewPattern));
+        filter += L'\0';
+        ofn.lStructSize = sizeof ofn;
+        ofn.hwndOwner = owner;
+        ofn.lpstrFilter = filter.c_str(); // c_str adds the last NUL
+        ofn.nFilterIndex = 1;
+        ofn.lpstrFile = file.data();
+        ofn.nMaxFile = static_cast<DWORD>(file.size());
+        ofn.lpstrInitialDir = got > 0 && got < folder.size() ? folder.data() : nullptr;
+        ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | flags;
+    }
+};
+
+void OpenPlan(HWND hDlg, CPlanBox& box)
+{
+    CKmlFileDialog dialog(hDlg, box.instance, {}, OFN_FILEMUSTEXIST);
+    if (!GetOpenFileNameW(&dialog.ofn))
+        return; // cancelled, or the dialog could not open
+    const std::optional<std::string> path = AnsiPath(dialog.file.data());
+    if (!path) {
+        Warn(hDlg, LoadText(box.instance, IDS_PLAN_OPEN_BAD_NAME));
+        return;
+    }
+    std::string why;
+    if (!box.view.OpenPlan(*path, why)) {
+        Warn(hDlg, Wide(why));
+        return;
+    }
+    ShowPlan(hDlg, box);
+}
+
 void SavePreview(HWND hDlg, CPlanBox& box)
 {
-    std::vector<wchar_t> file(32768, L'\0');
-    const std::wstring name = Wide(std::string(kPreviewFileName));
-    name.copy(file.data(), name.size());
-    std::vector<wchar_t> folder(32768, L'\0');
-    const DWORD got = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
-    const std::wstring pattern = Wide(std::string(kPreviewPattern));
-    // Pairs of description and pattern, each ended by a NUL, and one more NUL at the end.
-    std::wstring filter = LoadText(box.instance, IDS_PLAN_FILTER);
-    filter += L'\0';
-    filter += pattern;
-    filter += L'\0';
-
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = filter.c_str(); // c_str adds the last NUL
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file.data();
-    ofn.nMaxFile = static_cast<DWORD>(file.size());
-    ofn.lpstrInitialDir = got > 0 && got < folder.size() ? folder.data() : nullptr;
-    ofn.lpstrDefExt = L"kml";
-    // The scan writes Vantrell.kml into the working folder: browsing must not move it.
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&ofn))
+    CKmlFileDialog dialog(hDlg, box.instance, Wide(std::string(kPreviewFileName)), OFN_OVERWRITEPROMPT);
+    dialog.ofn.lpstrDefExt = L"kml";
+    if (!GetSaveFileNameW(&dialog.ofn))
         return; // cancelled, or the dialog could not open
     std::wstring error;
     std::string why;
-    if (const std::optional<std::string> path = AnsiPath(file.data())) {
+    if (const std::optional<std::string> path = AnsiPath(dialog.file.data())) {
         if (box.view.SavePreview(*path, why))
             return;
         error = Wide(why);
     } else {
         error = LoadText(box.instance, IDS_PLAN_BAD_NAME);
     }
-    wchar_t caption[128];
-    GetWindowTextW(hDlg, caption, 128);
-    MessageBoxW(hDlg, error.c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
+    Warn(hDlg, error);
 }
 
 INT_PTR CALLBACK PlanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
@@ -116,6 +161,18 @@ INT_PTR CALLBACK PlanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPar
             if (box && HIWORD(wParam) == BN_CLICKED)
                 SavePreview(hDlg, *box);
             return TRUE;
+        case IDC_PLAN_OPEN:
+            if (box && HIWORD(wParam) == BN_CLICKED)
+                OpenPlan(hDlg, *box);
+            return TRUE;
+        case IDC_RESUME:
+            if (box && HIWORD(wParam) == BN_CLICKED)
+                box->view.SetResume(IsDlgButtonChecked(hDlg, IDC_RESUME) == BST_CHECKED);
+            return TRUE;
+        case IDC_FOLLOW:
+            if (box && HIWORD(wParam) == BN_CLICKED)
+                box->view.SetFollow(IsDlgButtonChecked(hDlg, IDC_FOLLOW) == BST_CHECKED);
+            return TRUE;
         case IDOK:
         case IDCANCEL:
             EndDialog(hDlg, LOWORD(wParam));
@@ -131,7 +188,7 @@ INT_PTR CALLBACK PlanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPar
 
 } // namespace
 
-void ShowPlanBox(HINSTANCE instance, HWND owner, const CScanForm& form)
+void ShowPlanBox(HINSTANCE instance, HWND owner, CScanForm& form)
 {
     CPlanBox box{instance, CPlanView(form)};
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PLANBOX), owner, PlanDlgProc, reinterpret_cast<LPARAM>(&box));

@@ -205,6 +205,22 @@ std::string CScanDlg::ReadFieldText(int id) const
     return text;
 }
 
+void CScanDlg::WriteFieldText(int id, const std::string& text)
+{
+    HWND control = GetDlgItem(m_hWnd, id);
+    char kind[16] = {};
+    GetClassNameA(control, kind, sizeof kind);
+    if (lstrcmpiA(kind, "ComboBox") != 0) {
+        SetWindowTextA(control, text.c_str());
+        return;
+    }
+    // The word itself, not the first that starts with it; none for "".
+    const LRESULT index = text.empty() ? CB_ERR
+                                       : SendMessageA(control, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                      reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
 bool CScanDlg::StartWorker(CScanJob& job)
 {
     HANDLE thread = CreateThread(nullptr, 0, WorkerEntry, &job, 0, nullptr);

@@ -29,6 +29,7 @@ public:
 
 protected:
     std::string ReadFieldText(int id) const override;
+    void WriteFieldText(int id, const std::string& text) override;
     bool StartWorker(CScanJob& job) override;
 };
 
