@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -39,7 +40,11 @@ namespace {
 // behind by one test cannot write into the next one's directory.
 class CTestScanDlg : public CScanDlg {
 public:
-    explicit CTestScanDlg(const QString& path) : m_file(new CLookAtFile(path.toStdString())) {}
+    explicit CTestScanDlg(const QString& path)
+        : m_watch(MakeReadWatch(path.toStdString(), RealClock()).release()),
+          m_file(new CLookAtFile(path.toStdString(), m_watch))
+    {
+    }
     ~CTestScanDlg() override
     {
         // The worker outlives the form, as in the program: park it and silence its file.
@@ -48,10 +53,13 @@ public:
         m_file->Freeze();
     }
     int failStarts = 0;
+    IReadWatch* m_watch; // deliberately leaked with the file
     CLookAtFile* m_file; // deliberately leaked: a parked worker may still hold it
 
-protected:
+    IReadWatch& ReadWatch() override { return *m_watch; }
     IPointWriter& PointWriter() override { return *m_file; }
+
+protected:
     bool StartWorker(CScanJob& job) override
     {
         if (failStarts > 0) {
@@ -133,6 +141,13 @@ private:
         list->setCurrentIndex(list->findText(QString::fromLatin1(word)));
     }
     void Click(const char* name) { QTest::mouseClick(Control<QPushButton>(name), Qt::LeftButton); }
+    // Ctrl+P in the form, which a closed dialog may have left inactive.
+    void PlanByKey()
+    {
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        QTest::keyClick(m_form.get(), Qt::Key_P, Qt::ControlModifier);
+    }
     // The first worked example's corner and size.
     void FillExample(const char* speed)
     {
@@ -464,6 +479,65 @@ private Q_SLOTS:
         QVERIFY(!refusal.isEmpty());
         QVERIFY(!QFile::exists(Kml()));
         QVERIFY(!m_form->m_bStarted);
+    }
+
+    // A preview saved from the plan opens again into the fields, as typed; a file that is
+    // no preview is refused in a message box and fills nothing.
+    void openPlanFillsTheFieldsAPreviewHolds()
+    {
+        FillExample("20");
+        Type("IDC_LAT_SEC", "30");
+        Type("IDC_LON_MIN", "15"); // every field as the plan reads it: an empty one reads as 0
+        Type("IDC_LON_SEC", "0");
+        const QString preview = m_dir.filePath(QStringLiteral("round trip.kml"));
+        QString refusal;
+        WhenModal<CPlanDlg>([&](CPlanDlg* dlg) {
+            WhenModal<QFileDialog>([&](QFileDialog* files) { Answer(*files, preview); });
+            dlg->findChild<QPushButton*>(QStringLiteral("IDC_PLAN_SAVE"))->click();
+            dlg->reject();
+        });
+        PlanByKey();
+        const RequestTexts saved = m_form->FieldTexts();
+        m_form->FillFields({});
+        QFile notPreview(m_dir.filePath(QStringLiteral("notes.kml")));
+        QVERIFY(notPreview.open(QIODevice::WriteOnly) && notPreview.write("<kml/>") > 0);
+        notPreview.close();
+        WhenModal<CPlanDlg>([&](CPlanDlg* dlg) {
+            auto* open = dlg->findChild<QPushButton*>(QStringLiteral("IDC_PLAN_OPEN"));
+            WhenModal<QFileDialog>([&](QFileDialog* files) {
+                Answer(*files, notPreview.fileName());
+                WhenModal<QMessageBox>([&](QMessageBox* box) {
+                    refusal = box->text();
+                    box->accept();
+                });
+            });
+            open->click();
+            WhenModal<QFileDialog>([&](QFileDialog* files) { Answer(*files, preview); });
+            open->click();
+            dlg->reject();
+        });
+        PlanByKey();
+        QVERIFY2(refusal.contains(QStringLiteral("is not a Vantrell preview")), qPrintable(refusal));
+        QVERIFY(m_form->FieldTexts() == saved);
+    }
+
+    // After Start the progress says what the viewer does; the box goes to the running scan.
+    void waitForTheViewerTicksTheRunningScan()
+    {
+        FillExample("4");
+        Click("IDOK");
+        QTRY_VERIFY(m_form->m_file->Written() > 0);
+        QString progress;
+        WhenModal<CPlanDlg>([&](CPlanDlg* dlg) {
+            auto* follow = dlg->findChild<QCheckBox*>(QStringLiteral("IDC_FOLLOW"));
+            QVERIFY(follow && follow->isEnabled() && !follow->isChecked());
+            follow->click();
+            progress = dlg->findChild<QPlainTextEdit*>(QStringLiteral("IDC_PLAN_PROGRESS"))->toPlainText();
+            dlg->reject();
+        });
+        PlanByKey();
+        QVERIFY(m_form->m_pJob->m_bFollow.load());
+        QVERIFY2(progress.contains(QStringLiteral("\nViewer: has read 0 of ")), qPrintable(progress));
     }
 
     // However a character is typed, only digits get into a digits-only field; pasted

@@ -1,10 +1,15 @@
 // The form's rules without any toolkit: what is read, in which order, and when.
 
+#include "../engine/Recorder.h"
+#include "PlanView.h"
 #include "ScanForm.h"
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <map>
 #include <string>
@@ -14,12 +19,18 @@
 namespace vantrell {
 namespace {
 
-class CFakeForm final : public CScanForm {
+class CFakeForm final : public CScanForm, public IClock {
 public:
     std::map<int, std::string> text;
     mutable std::vector<int> reads;
     bool workerStarts = true;
     std::vector<CScanJob*> started;
+    test::CStandInWatch watch;
+    std::int64_t nowMs = 0;
+
+    IReadWatch& ReadWatch() override { return watch; }
+    IClock& Clock() override { return *this; }
+    std::int64_t NowMs() noexcept override { return nowMs; }
 
     ~CFakeForm() override { delete m_pJob; } // no worker ran: the job is ours to free
 
@@ -96,6 +107,99 @@ TEST(FailedWorkerStartIsForgotten, NextStartTriesAgain)
     ASSERT_NE(form.m_pJob, nullptr);
     EXPECT_EQ(form.m_pJob->m_nRange, 77);
     EXPECT_EQ(form.started.size(), 1u);
+}
+
+// A folder of the test's own as the working folder, where the plan looks for Vantrell.kml.
+class CInFolder {
+public:
+    CInFolder() : m_previous(getcwd(nullptr, 0), &std::free)
+    {
+        char name[] = "/tmp/vantrell-form-XXXXXX";
+        m_folder = mkdtemp(name);
+        EXPECT_EQ(chdir(m_folder.c_str()), 0);
+    }
+    ~CInFolder()
+    {
+        EXPECT_EQ(chdir(m_previous.get()), 0);
+        std::system(("rm -rf '" + m_folder + "'").c_str());
+    }
+    std::string m_folder;
+
+private:
+    std::unique_ptr<char, decltype(&std::free)> m_previous{nullptr, &std::free};
+};
+
+// What the dialog says of the viewer while a scan runs, from the watch and the form's clock.
+TEST(PlanViewSaysWhatTheViewerDoes, ReadsSinceStartOrWhyNone)
+{
+    CInFolder folder;
+    CFakeForm form;
+    form.text = {{IDC_MILES_EAST, "1"}, {IDC_MILES_SOUTH, "1"}, {IDC_SPEED, "20"}, {IDC_RANGE, "1000"}};
+    form.nowMs = 5'000;
+    form.SetFollow(true);
+    form.OnBnClickedStart();
+    ASSERT_TRUE(form.m_pJob);
+    EXPECT_TRUE(form.m_pJob->m_bFollow.load()) << "the box's state goes to the job";
+    CPlanView view(form);
+    const auto viewer = [&] {
+        const std::string progress = view.Progress();
+        return progress.substr(progress.find('\n') + 1);
+    };
+    form.watch.Replaced();
+    form.nowMs = 14'000;
+    EXPECT_EQ(viewer(), "Viewer: has read 0 of 1 points.");
+    form.nowMs = 16'000;
+    EXPECT_EQ(viewer(), "Viewer: nothing has read Vantrell.kml since Start (11 s ago). Check that the viewer's "
+                        "Network Link points at " + folder.m_folder + "/Vantrell.kml, refreshes periodically "
+                        "and flies to view.");
+    form.watch.ReadNewest(16'000);
+    form.watch.Replaced();
+    form.nowMs = 79'000;
+    EXPECT_EQ(viewer(), "Viewer: has read 1 of 2 points; the last read was 1 min 3 s ago.");
+    form.SetFollow(false);
+    EXPECT_FALSE(form.m_pJob->m_bFollow.load());
+    form.watch.watchable = false;
+    EXPECT_FALSE(view.CanFollow());
+    EXPECT_EQ(viewer(), "Viewer: cannot be watched in this folder.");
+}
+
+// Before Start the plan finds the point Vantrell.kml holds; Begin at that point makes
+// the first Start begin there. A plan opened from a preview fills the fields as typed.
+TEST(PlanViewComesBackToAScan, ResumePointAndOpenedPlan)
+{
+    CInFolder folder;
+    CFakeForm form;
+    form.text = {{IDC_LAT_DEG, "45"}, {IDC_LAT_DIR, "North"}, {IDC_LON_DEG, "122"}, {IDC_LON_DIR, "West"},
+                 {IDC_MILES_EAST, "1"}, {IDC_MILES_SOUTH, "1"}, {IDC_SPEED, "20"}, {IDC_RANGE, "1000"}};
+    {
+        CPlanView view(form);
+        EXPECT_EQ(view.ResumeText(), "") << "no Vantrell.kml";
+        std::string error;
+        ASSERT_TRUE(view.SavePreview("plan.kml", error)) << error;
+    }
+    test::CRecorder walked;
+    ASSERT_TRUE(test::MakeJob({.east = 1, .south = 1, .speed = 20}, walked).RunPass());
+    const test::Event seventh = walked.Points()[6];
+    CLookAtFile file;
+    file.WritePoint(seventh.latitude, seventh.longitude, 1000);
+
+    form.text = {};
+    CPlanView empty(form);
+    EXPECT_EQ(empty.ResumeText(), "") << "another request's pass";
+    std::string error;
+    EXPECT_FALSE(empty.OpenPlan("Vantrell.kml", error));
+    EXPECT_EQ(error, "\"Vantrell.kml\" is not a Vantrell preview: it holds no request.");
+    EXPECT_TRUE(form.text.empty()) << "a refused plan fills nothing";
+    ASSERT_TRUE(empty.OpenPlan("plan.kml", error)) << error;
+    EXPECT_EQ(form.text[IDC_LON_DIR], "West");
+    EXPECT_EQ(form.text[IDC_LAT_SEC], "0");
+    EXPECT_EQ(empty.ResumeText(), "Vantrell.kml holds point 7 of this pass.");
+    EXPECT_NE(empty.Plan().find("20 points per pass"), std::string::npos) << empty.Plan();
+    empty.SetResume(true);
+    form.OnBnClickedStart();
+    ASSERT_TRUE(form.m_pJob);
+    EXPECT_EQ(form.m_pJob->m_nFirstPoint, 7u);
+    EXPECT_FALSE(CPlanView(form).CanOpen()) << "a plan opens before the first Start only";
 }
 
 // The form on the user-interface thread, the walk on a real worker thread, sharing only
