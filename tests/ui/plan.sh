@@ -74,6 +74,20 @@ for target in Vantrell.kml link.kml hard.kml; do
 done
 [ "$(cat "$work/preview/Vantrell.kml")" = scanning ] || fail "a preview replaced Vantrell.kml"
 
+# Where Vantrell.kml holds a point of the pass, the plan says which; a FIFO by that name
+# neither holds it up nor gets a word.
+mkdir -p "$work/resume"
+printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' '<kml xmlns="http://earth.google.com/kml/2.0">' \
+    '<Placemark>' '<name>Vantrell Spot</name>' '<LookAt>' '<longitude>-121.984665</longitude>' \
+    '<latitude>45.000000</latitude>' '<range>1000</range>' '<tilt>0.0</tilt>' '<heading>0.0</heading>' \
+    '</LookAt>' '</Placemark>' '</kml>' >"$work/resume/Vantrell.kml"
+in=$work/resume plan "${ten_by_ten[@]}"
+[ "$status" -eq 0 ] && [ "$out" = "$expected
+Vantrell.kml holds point 3 of this pass." ] || fail "the point Vantrell.kml holds: $out"
+rm "$work/resume/Vantrell.kml" && mkfifo "$work/resume/Vantrell.kml"
+in=$work/resume plan "${ten_by_ten[@]}"
+[ "$status" -eq 0 ] && [ "$out" = "$expected" ] || fail "beside a FIFO named Vantrell.kml: status $status: $out"
+
 for count in 0 12 14; do
     set -- "${ten_by_ten[@]}" 1
     plan "${@:1:$count}"
@@ -85,4 +99,4 @@ done
 
 [ -z "$(ls -A "$work/plan")" ] || fail "the plan left files: $(ls -A "$work/plan")"
 [ -z "$(ls -A "$work/scan")" ] || fail "the plan wrote into the scanning copy's folder"
-echo "plan: no desktop, beside a running copy, no file written, usage status 2, --refresh, --preview"
+echo "plan: no desktop, beside a running copy, no file written, usage status 2, --refresh, --preview, resume"
