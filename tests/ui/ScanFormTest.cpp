@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <chrono>
 #include <map>
 #include <string>
@@ -121,7 +122,7 @@ public:
     ~CInFolder()
     {
         EXPECT_EQ(chdir(m_previous.get()), 0);
-        std::system(("rm -rf '" + m_folder + "'").c_str());
+        std::filesystem::remove_all(m_folder);
     }
     std::string m_folder;
 
