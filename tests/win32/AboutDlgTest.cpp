@@ -189,8 +189,7 @@ TEST_F(AboutBoxTest, PlanCommandPlansTheFieldsThenTheRunningScan)
             m_program.Click(IDOK);
             ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(kml).empty(); }, 10s));
         }
-        SystemCommand(IDM_PLANBOX);
-        HWND plan = WaitForAboutBox();
+        HWND plan = OpenPlanBox();
         ASSERT_NE(plan, nullptr) << "no plan";
         EXPECT_EQ(WindowText(plan), L"Vantrell Plan");
         EXPECT_FALSE(IsWindowEnabled(m_program.Form())) << "the plan is modal";
@@ -217,8 +216,7 @@ TEST_F(AboutBoxTest, PlanCommandPlansTheFieldsThenTheRunningScan)
         } else {
             EXPECT_TRUE(first == L"Not started: Start begins the first pass.");
         }
-        m_program.PressKey(GetDlgItem(plan, IDOK), VK_ESCAPE);
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(plan); }, kCloseDeadline)) << "the plan stays";
+        EXPECT_TRUE(CloseBox(plan)) << "the plan stays";
         if (!started) { // a worker at speed 0 would have written by now
             EXPECT_EQ(GetFileAttributesW(kml.c_str()), INVALID_FILE_ATTRIBUTES) << "a plan wrote Vantrell.kml";
         }
@@ -237,8 +235,7 @@ TEST_F(AboutBoxTest, SavePreviewElsewhereLeavesTheScanInItsFolder)
     m_program.Click(IDOK);
     const std::wstring kml = m_folder.File(L"Vantrell.kml");
     ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(kml).empty(); }, 10s));
-    SystemCommand(IDM_PLANBOX);
-    HWND plan = WaitForAboutBox();
+    HWND plan = OpenPlanBox();
     ASSERT_NE(plan, nullptr) << "no plan";
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(plan, IDC_PLAN_SAVE))) << "a plan with points offers no preview";
     HWND save = ClickForDialog(plan, IDC_PLAN_SAVE);
@@ -255,8 +252,7 @@ TEST_F(AboutBoxTest, SavePreviewElsewhereLeavesTheScanInItsFolder)
     EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(kml) != before; }, 5s)) << "the scan stopped writing here";
     EXPECT_EQ(GetFileAttributesW(elsewhere.File(L"Vantrell.kml").c_str()), INVALID_FILE_ATTRIBUTES)
         << "the scan moved to the preview's folder";
-    m_program.PressKey(GetDlgItem(plan, IDOK), VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(plan); }, kCloseDeadline));
+    EXPECT_TRUE(CloseBox(plan));
 }
 
 // Open plan fills the fields with the request a saved preview holds, words and numbers,
