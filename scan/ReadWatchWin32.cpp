@@ -1,6 +1,7 @@
 #include "ReadWatch.h"
 
 #include "FileReplace.h"
+#include "TemporaryName.h"
 
 #include <windows.h>
 #include <winioctl.h>
@@ -33,9 +34,15 @@ public:
         m_order = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         m_requested = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         m_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        // A file already there shows at once whether its folder grants oplocks.
+        // A file already there shows at once whether its folder grants oplocks; with none
+        // yet, a file of our own beside it does, named as the writer's temporaries are and
+        // gone again at its close (the plan offers pacing before anything is written).
         const bool ready = !m_path.empty() && m_broken && m_release && m_order && m_requested && m_done;
-        const Outcome probe = ready ? Request() : Outcome::Unsupported;
+        Outcome probe = ready ? Request(m_path, false) : Outcome::Unsupported;
+        if (probe == Outcome::Failed && GetFileAttributesW(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            const TemporarySuffix suffix = MakeTemporarySuffix(GetCurrentProcessId(), RandomBits());
+            probe = Request(m_path + std::wstring(suffix.text, suffix.text + suffix.size), true);
+        }
         if (probe == Outcome::Granted)
             Close(true);
         if (probe == Outcome::Unsupported) {
@@ -98,13 +105,15 @@ private:
     // Held counts as a read: another handle is open on the version just written (or, after
     // an in-place rewrite, still open on the file it rewrote).
 
-    // Holder thread, or the constructor before it starts: opens the file and asks for the
-    // oplock. Held: someone has the file open right now.
-    Outcome Request() noexcept
+    // Holder thread, or the constructor before it starts: opens the file (with probe,
+    // creates it, to be deleted at its close) and asks for the oplock. Held: someone has
+    // the file open right now.
+    Outcome Request(const std::wstring& path, bool probe) noexcept
     {
-        m_file = CreateFileW(m_path.c_str(), FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OVERLAPPED | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        const DWORD flags = FILE_FLAG_OVERLAPPED | FILE_FLAG_OPEN_REPARSE_POINT | (probe ? FILE_FLAG_DELETE_ON_CLOSE : 0);
+        m_file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | (probe ? DELETE : 0),
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             probe ? CREATE_NEW : OPEN_EXISTING, flags, nullptr);
         if (m_file == INVALID_HANDLE_VALUE)
             return Outcome::Failed;
         REQUEST_OPLOCK_INPUT_BUFFER in{};
@@ -156,7 +165,7 @@ private:
             WaitForSingleObject(m_order, INFINITE);
             if (m_stopping.load())
                 return;
-            const Outcome outcome = Request();
+            const Outcome outcome = Request(m_path, false);
             Record(outcome);
             m_granted.store(outcome == Outcome::Granted);
             SetEvent(m_requested);

@@ -288,9 +288,9 @@ TEST_F(LookAtFileWin32Test, ReaderHoldingTheFileBrieflyCostsNoPoint)
 }
 
 // Wine refuses every oplock (error 50): there the watch says its folder cannot be watched,
-// at once when the file is already there, and the writer, told around every replace all
-// the same, writes every point. Windows grants the oplock on a local disk: a read after
-// the last point is that version's read.
+// at once, whether the file is there yet or not (the probe leaves nothing behind), and
+// the writer, told around every replace all the same, writes every point. Windows grants
+// the oplock on a local disk: a read after the last point is that version's read.
 TEST_F(LookAtFileWin32Test, ReadWatchLeavesEveryReplaceToTheWriter)
 {
     const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
@@ -303,9 +303,9 @@ TEST_F(LookAtFileWin32Test, ReadWatchLeavesEveryReplaceToTheWriter)
         if (there)
             CLookAtFile(Path("Vantrell.kml")).WritePoint(0.0f, 0.0f, 0);
         const auto watch = MakeReadWatch(Path("Vantrell.kml"), clock);
-        if (there) {
-            EXPECT_EQ(watch->Status().watchable, !wine);
-        }
+        EXPECT_EQ(watch->Status().watchable, !wine);
+        EXPECT_EQ(GetFileAttributesA(Path("Vantrell.kml").c_str()) != INVALID_FILE_ATTRIBUTES, there);
+        EXPECT_EQ(Temporaries(m_dir), 0);
         CLookAtFile file(Path("Vantrell.kml"), watch.get());
         for (int i = 1; i <= 20; ++i)
             file.WritePoint(45.0f, -122.0f, i);

@@ -2,7 +2,11 @@
 
 #include "Driver.h"
 
+#include "RequestFile.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace vantrell::win32test {
 namespace {
@@ -19,11 +23,41 @@ protected:
     // Sends the form a system command as the menu does: posted, since it may open a modal box.
     void SystemCommand(WPARAM command) { PostMessageW(m_program.Form(), WM_SYSCOMMAND, command, 0); }
 
-    HWND WaitForAboutBox()
+    HWND WaitForAboutBox(HWND owner = nullptr)
     {
         HWND about = nullptr;
-        WaitUntil([&] { return (about = m_program.OwnedDialog()) != nullptr; }, 10s);
+        WaitUntil([&] { return (about = m_program.OwnedDialog(owner)) != nullptr; }, 10s);
         return about;
+    }
+
+    HWND OpenPlanBox()
+    {
+        SystemCommand(IDM_PLANBOX);
+        return WaitForAboutBox();
+    }
+
+    // Escape, then waits until the box has gone and the form takes input again.
+    bool CloseBox(HWND box)
+    {
+        m_program.PressKey(GetDlgItem(box, IDOK), VK_ESCAPE);
+        return WaitUntil([&] { return !IsWindow(box) && IsWindowEnabled(m_program.Form()); }, kCloseDeadline);
+    }
+
+    // Clicks the plan's button that opens a modal dialog, and gives that dialog.
+    HWND ClickForDialog(HWND plan, int id)
+    {
+        PostMessageW(GetDlgItem(plan, id), BM_CLICK, 0, 0); // posted: the dialog is modal
+        return WaitForAboutBox(plan);
+    }
+
+    // Every field set; at 1 s a point.
+    static Request FullRequest()
+    {
+        Request r;
+        r.latDeg = L"45", r.latMin = L"30", r.latSec = L"15", r.latWord = L"South";
+        r.lonDeg = L"122", r.lonMin = L"7", r.lonSec = L"30", r.lonWord = L"East";
+        r.milesEast = L"3", r.milesSouth = L"2", r.speed = L"4", r.range = L"1500", r.resolution = L"2";
+        return r;
     }
 
     CScratchFolder m_folder;
@@ -155,25 +189,34 @@ TEST_F(AboutBoxTest, PlanCommandPlansTheFieldsThenTheRunningScan)
             m_program.Click(IDOK);
             ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(kml).empty(); }, 10s));
         }
-        SystemCommand(IDM_PLANBOX);
-        HWND plan = WaitForAboutBox();
+        HWND plan = OpenPlanBox();
         ASSERT_NE(plan, nullptr) << "no plan";
         EXPECT_EQ(WindowText(plan), L"Vantrell Plan");
         EXPECT_FALSE(IsWindowEnabled(m_program.Form())) << "the plan is modal";
         const std::wstring text = WindowText(GetDlgItem(plan, IDC_PLAN_TEXT));
         EXPECT_NE(text.find(L"20 points per pass"), std::wstring::npos);
         EXPECT_EQ(text.find(L'\n'), text.find(L"\r\n") + 1) << "an edit breaks lines at CR LF";
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(plan, IDC_PLAN_OPEN)) != FALSE, !started);
+        EXPECT_TRUE(WindowText(GetDlgItem(plan, IDC_RESUME_TEXT)).empty()) << "no Vantrell.kml to begin at";
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(plan, IDC_RESUME)));
+        // Wine refuses every oplock, so no folder can be watched there.
+        const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(plan, IDC_FOLLOW)) != FALSE, !wine);
         HWND progress = GetDlgItem(plan, IDC_PLAN_PROGRESS);
         const std::wstring first = WindowText(progress);
         if (started) { // at speed 0 every refresh finds another point
             EXPECT_EQ(first.rfind(L"Pass ", 0), 0u) << std::string(first.begin(), first.end());
+            if (wine) { // the second line
+                const std::size_t viewer = first.find(L"\r\nViewer: cannot be watched in this folder.");
+                EXPECT_TRUE(viewer != std::wstring::npos && viewer == first.find(L"\r\n"))
+                    << std::string(first.begin(), first.end());
+            }
             EXPECT_TRUE(WaitUntil([&] { return WindowText(progress) != first; }, 5s))
                 << "the progress stays at " << std::string(first.begin(), first.end());
         } else {
             EXPECT_TRUE(first == L"Not started: Start begins the first pass.");
         }
-        m_program.PressKey(GetDlgItem(plan, IDOK), VK_ESCAPE);
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(plan); }, kCloseDeadline)) << "the plan stays";
+        EXPECT_TRUE(CloseBox(plan)) << "the plan stays";
         if (!started) { // a worker at speed 0 would have written by now
             EXPECT_EQ(GetFileAttributesW(kml.c_str()), INVALID_FILE_ATTRIBUTES) << "a plan wrote Vantrell.kml";
         }
@@ -192,22 +235,16 @@ TEST_F(AboutBoxTest, SavePreviewElsewhereLeavesTheScanInItsFolder)
     m_program.Click(IDOK);
     const std::wstring kml = m_folder.File(L"Vantrell.kml");
     ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(kml).empty(); }, 10s));
-    SystemCommand(IDM_PLANBOX);
-    HWND plan = WaitForAboutBox();
+    HWND plan = OpenPlanBox();
     ASSERT_NE(plan, nullptr) << "no plan";
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(plan, IDC_PLAN_SAVE))) << "a plan with points offers no preview";
-    PostMessageW(GetDlgItem(plan, IDC_PLAN_SAVE), BM_CLICK, 0, 0); // the save dialog is modal
-    HWND save = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (save = m_program.OwnedDialog(plan)) != nullptr; }, 10s)) << "no save dialog";
-    // The file name box: a combo box on Windows (cmb13), an edit under Wine (edt1).
-    HWND name = GetDlgItem(save, 0x47C) ? GetDlgItem(save, 0x47C) : GetDlgItem(save, 0x480);
-    ASSERT_NE(name, nullptr);
-    EXPECT_TRUE(WindowText(name) == L"Vantrell plan.kml");
+    HWND save = ClickForDialog(plan, IDC_PLAN_SAVE);
+    ASSERT_NE(save, nullptr) << "no save dialog";
+    EXPECT_TRUE(WindowText(FileNameBox(save)) == L"Vantrell plan.kml");
     CScratchFolder elsewhere;
     // The engine names files in the ANSI code page: an accent must reach it as such.
     const std::wstring preview = elsewhere.File(L"pr\u00e9view.kml");
-    SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(preview.c_str()), SMTO_NORMAL, 5000, nullptr);
-    PostMessageW(save, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(ChooseFile(save, preview));
     EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(preview).find("<kml") != std::string::npos; }, 10s));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(save); }, kCloseDeadline));
 
@@ -215,8 +252,118 @@ TEST_F(AboutBoxTest, SavePreviewElsewhereLeavesTheScanInItsFolder)
     EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(kml) != before; }, 5s)) << "the scan stopped writing here";
     EXPECT_EQ(GetFileAttributesW(elsewhere.File(L"Vantrell.kml").c_str()), INVALID_FILE_ATTRIBUTES)
         << "the scan moved to the preview's folder";
-    m_program.PressKey(GetDlgItem(plan, IDOK), VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(plan); }, kCloseDeadline));
+    EXPECT_TRUE(CloseBox(plan));
+}
+
+// Open plan fills the fields with the request a saved preview holds, words and numbers,
+// over whatever they held, and plans it again.
+TEST_F(AboutBoxTest, OpenPlanFillsTheFieldsWithTheRequestSavedInAPreview)
+{
+    const Request r = FullRequest();
+    m_program.Fill(r);
+    HWND plan = OpenPlanBox();
+    ASSERT_NE(plan, nullptr) << "no plan";
+    const std::wstring planned = WindowText(GetDlgItem(plan, IDC_PLAN_TEXT));
+    CScratchFolder elsewhere;
+    const std::wstring preview = elsewhere.File(L"request.kml");
+    HWND save = ClickForDialog(plan, IDC_PLAN_SAVE);
+    ASSERT_NE(save, nullptr) << "no save dialog";
+    ASSERT_TRUE(ChooseFile(save, preview));
+    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(preview).find("</kml>") != std::string::npos; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, kCloseDeadline));
+    ASSERT_TRUE(CloseBox(plan));
+
+    m_program.Fill(Request{}); // no miles south: no points, nothing to preview
+    plan = OpenPlanBox();
+    ASSERT_NE(plan, nullptr) << "no plan";
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(plan, IDC_PLAN_SAVE)));
+    HWND open = ClickForDialog(plan, IDC_PLAN_OPEN);
+    ASSERT_NE(open, nullptr) << "no open dialog";
+    ASSERT_TRUE(ChooseFile(open, preview));
+    EXPECT_TRUE(WaitUntil([&] { return m_program.FieldTexts() == FieldTexts(r); }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(GetDlgItem(plan, IDC_PLAN_TEXT)) == planned; }, 5s));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(plan, IDC_PLAN_SAVE)));
+    EXPECT_TRUE(CloseBox(plan));
+}
+
+std::string PlanHolding(const RequestValues& values, const std::string& from = "", const std::string& to = "")
+{
+    std::string text = "<kml><Document>\r\n" + RequestExtendedData(values, "\r\n") + "</Document></kml>\r\n";
+    if (!from.empty())
+        text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+// A file that holds no request the fields can hold fills nothing; one message box says why.
+TEST_F(AboutBoxTest, OpenPlanRefusalsFillNothing)
+{
+    const Request r = FullRequest();
+    m_program.Fill(r);
+    const RequestValues saved{45, 30, 15, "South", 122, 7, 30, "East", 3, 2, 4, 1500, 2};
+    RequestValues up = saved;
+    up.latDir = "Up";
+    const struct {
+        const char* name;
+        std::string text;
+        const wchar_t* says;
+    } cases[] = {
+        {"not KML", "45 30 15 South\r\n", L"is not a KML document"},
+        {"a LookAt file", ExpectedDocuments(r, 1).front(), L"holds no request"},
+        {"a word no list holds", PlanHolding(up), L"Up\", which the field cannot hold"},
+        {"a number past int32", PlanHolding(saved, "<value>1500<", "<value>99999999999<"),
+         L"more than the field can hold"},
+    };
+    HWND plan = OpenPlanBox();
+    ASSERT_NE(plan, nullptr) << "no plan";
+    const std::wstring path = m_folder.File(L"not a plan.kml");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteWholeFile(path, c.text));
+        HWND open = ClickForDialog(plan, IDC_PLAN_OPEN);
+        ASSERT_NE(open, nullptr) << "no open dialog";
+        ASSERT_TRUE(ChooseFile(open, path)) << "not an open dialog: another message box?";
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(open); }, kCloseDeadline));
+        HWND box = WaitForAboutBox(plan);
+        ASSERT_NE(box, nullptr) << "no message box";
+        const std::wstring says = WindowText(GetDlgItem(box, 0xFFFF));
+        EXPECT_NE(says.find(c.says), std::wstring::npos) << std::string(says.begin(), says.end());
+        EXPECT_TRUE(m_program.FieldTexts() == FieldTexts(r));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box) && IsWindowEnabled(plan); }, kCloseDeadline));
+    }
+    EXPECT_EQ(m_program.OwnedDialog(plan), nullptr) << "a second message box";
+    EXPECT_TRUE(CloseBox(plan));
+}
+
+// Where Vantrell.kml holds a point of the planned pass, the plan says which and offers to
+// begin there; ticked, the first Start writes on from that point.
+TEST_F(AboutBoxTest, ResumeSentenceOffersToBeginWhereVantrellKmlStands)
+{
+    const Request r = FullRequest();
+    const std::vector<std::string> walk = ExpectedDocuments(r, 5);
+    const std::wstring kml = m_folder.File(L"Vantrell.kml");
+    ASSERT_TRUE(WriteWholeFile(kml, walk[3])); // a run of the same request left at point 4
+    m_program.Fill(r);
+    HWND plan = OpenPlanBox();
+    ASSERT_NE(plan, nullptr) << "no plan";
+    EXPECT_TRUE(WindowText(GetDlgItem(plan, IDC_RESUME_TEXT)) == L"Vantrell.kml holds point 4 of this pass.");
+    HWND resume = GetDlgItem(plan, IDC_RESUME);
+    EXPECT_TRUE(IsWindowVisible(resume));
+    DWORD_PTR check = BST_CHECKED;
+    SendMessageTimeoutW(resume, BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &check);
+    EXPECT_EQ(check, static_cast<DWORD_PTR>(BST_UNCHECKED));
+    SendMessageTimeoutW(resume, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, nullptr);
+    ASSERT_TRUE(CloseBox(plan));
+
+    m_program.Click(IDOK);
+    std::string written;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            written = ReadWholeFile(kml);
+            return written != walk[3] && std::find(walk.begin(), walk.end(), written) != walk.end();
+        },
+        10s));
+    EXPECT_EQ(written, walk[4]) << "the walk did not go on from point 4";
 }
 
 TEST_F(AboutBoxTest, OtherSystemCommandsKeepTheirUsualEffect)

@@ -60,6 +60,22 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
     return TRUE;
 }
 
+// The form's fields in its reading order, each with its value in a Request.
+struct Field {
+    int id;
+    const wchar_t* Request::*value;
+    bool list;
+};
+constexpr Field kFields[] = {
+    {IDC_LAT_DEG, &Request::latDeg, false},         {IDC_LAT_MIN, &Request::latMin, false},
+    {IDC_LAT_SEC, &Request::latSec, false},         {IDC_LAT_DIR, &Request::latWord, true},
+    {IDC_LON_DEG, &Request::lonDeg, false},         {IDC_LON_MIN, &Request::lonMin, false},
+    {IDC_LON_SEC, &Request::lonSec, false},         {IDC_LON_DIR, &Request::lonWord, true},
+    {IDC_MILES_EAST, &Request::milesEast, false},   {IDC_MILES_SOUTH, &Request::milesSouth, false},
+    {IDC_SPEED, &Request::speed, false},            {IDC_RANGE, &Request::range, false},
+    {IDC_RESOLUTION, &Request::resolution, false},
+};
+
 HWND FindDialog(DWORD processId, HWND owner)
 {
     FindForm find{processId, owner};
@@ -163,6 +179,28 @@ bool CreateEmptyFile(const std::wstring& path)
         return false;
     CloseHandle(file);
     return true;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool whole = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                       written == text.size();
+    CloseHandle(file);
+    return whole;
+}
+
+std::vector<std::wstring> FieldTexts(const Request& request)
+{
+    std::vector<std::wstring> texts;
+    for (const Field& field : kFields) {
+        const wchar_t* value = request.*field.value;
+        texts.emplace_back(value ? value : L"");
+    }
+    return texts;
 }
 
 std::vector<std::string> ExpectedDocuments(const Request& r, std::size_t count)
@@ -291,19 +329,20 @@ bool CProgram::MapDialogUnits(HWND window, int x, int y, int cx, int cy, RECT& p
 
 void CProgram::Fill(const Request& r)
 {
-    SetText(IDC_LAT_DEG, r.latDeg);
-    SetText(IDC_LAT_MIN, r.latMin);
-    SetText(IDC_LAT_SEC, r.latSec);
-    Select(IDC_LAT_DIR, r.latWord);
-    SetText(IDC_LON_DEG, r.lonDeg);
-    SetText(IDC_LON_MIN, r.lonMin);
-    SetText(IDC_LON_SEC, r.lonSec);
-    Select(IDC_LON_DIR, r.lonWord);
-    SetText(IDC_MILES_EAST, r.milesEast);
-    SetText(IDC_MILES_SOUTH, r.milesSouth);
-    SetText(IDC_SPEED, r.speed);
-    SetText(IDC_RANGE, r.range);
-    SetText(IDC_RESOLUTION, r.resolution);
+    for (const Field& field : kFields) {
+        if (field.list)
+            Select(field.id, r.*field.value);
+        else
+            SetText(field.id, r.*field.value);
+    }
+}
+
+std::vector<std::wstring> CProgram::FieldTexts() const
+{
+    std::vector<std::wstring> texts;
+    for (const Field& field : kFields)
+        texts.push_back(WindowText(Item(field.id))); // a drop-down list's text is its selected word
+    return texts;
 }
 
 void CProgram::SetText(int id, const wchar_t* text)
@@ -353,6 +392,23 @@ std::wstring ClassName(HWND window)
     wchar_t name[64];
     const int length = GetClassNameW(window, name, ARRAYSIZE(name));
     return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+HWND FileNameBox(HWND dialog)
+{
+    // A combo box on Windows (cmb13), an edit under Wine (edt1).
+    HWND name = GetDlgItem(dialog, 0x47C);
+    return name ? name : GetDlgItem(dialog, 0x480);
+}
+
+bool ChooseFile(HWND dialog, const std::wstring& path)
+{
+    HWND name = FileNameBox(dialog);
+    if (!name)
+        return false;
+    SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, nullptr);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0); // the dialog's owner waits in its modal loop
+    return true;
 }
 
 } // namespace vantrell::win32test

@@ -63,6 +63,8 @@ private:
 // The whole file as a reader sharing everything sees it; nothing if it cannot be opened.
 std::string ReadWholeFile(const std::wstring& path);
 bool CreateEmptyFile(const std::wstring& path);
+// Creates or replaces the file with text, byte for byte.
+bool WriteWholeFile(const std::wstring& path, const std::string& text);
 
 // The thirteen values of a request as the user types and picks them.
 struct Request {
@@ -80,6 +82,10 @@ struct Request {
     const wchar_t* range = L"";
     const wchar_t* resolution = L"";
 };
+
+// The texts the form's thirteen fields show for request, in the form's reading order;
+// an unselected list shows "".
+std::vector<std::wstring> FieldTexts(const Request& request);
 
 // The first count LookAt documents of that request's walk, as the engine makes them.
 std::vector<std::string> ExpectedDocuments(const Request& request, std::size_t count);
@@ -125,6 +131,8 @@ public:
 
     // Typing and picking as a user would, through messages.
     void Fill(const Request& request);
+    // What the thirteen fields show now, as FieldTexts(Request) gives it.
+    std::vector<std::wstring> FieldTexts() const;
     void SetText(int id, const wchar_t* text);
     void Select(int id, const wchar_t* word);
     void Click(int id);                 // BM_CLICK, waits for the button's handler to run
@@ -142,5 +150,11 @@ private:
 
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
+
+// Answers an Open or Save As dialog: types path as the file name and presses OK; false
+// if the dialog has no file name box.
+bool ChooseFile(HWND dialog, const std::wstring& path);
+// The file name box of an Open or Save As dialog, or nullptr.
+HWND FileNameBox(HWND dialog);
 
 } // namespace vantrell::win32test
