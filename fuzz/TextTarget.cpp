@@ -1,8 +1,11 @@
 // Any bytes through the form's text-to-number rule, against the C library's own reading
 // of a decimal number (strtoll in the "C" locale, which the targets never leave), clamped
-// to the int32 limits.
+// to the int32 limits; and through the readers of a plan file and of the LookAt file,
+// which read or refuse, and give back a request that reads the same when written again.
 
 #include "Check.h"
+#include "LookAtDocument.h"
+#include "RequestFile.h"
 #include "TextToNumber.h"
 
 #include <cerrno>
@@ -29,5 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   ", the C library reads " + std::to_string(reference);
         FUZZ_CHECK(got == reference);
     }
+
+    std::string error;
+    if (const std::optional<vantrell::RequestValues> values = vantrell::ReadPlanText(text, "fuzz", error)) {
+        const std::string again = "<kml><Document>" + vantrell::RequestExtendedData(*values, "\n") +
+                                  "</Document></kml>";
+        vantrell::fuzz::g_input = "a request that does not read back: \"" + text.substr(0, 200) + "\"";
+        FUZZ_CHECK(vantrell::ReadPlanText(again, "fuzz", error) == values);
+    }
+    static_cast<void>(vantrell::WrittenPointOf(text));
     return 0;
 }
