@@ -52,8 +52,7 @@ title=$(grep -o 'xdg_toplevel@[0-9]*\.set_title(.*)' protocol | tail -1)
 [ "$title" != "" ] && [ "${title#*set_title}" = '("")' ] ||
     fail "the compositor was last told the title ${title#*set_title}, not (\"\")"
 run "${wayland[@]}" "$program"
-[ "$status" -eq 0 ] && [ ! -s "$work/out" ] && [ ! -s "$work/err" ] ||
-    fail "a second copy on Wayland ended with $status: $out$err"
+check_second_copy "Wayland"
 # The compositor's X window covers the screen from its corner; keys go where the pointer is.
 xdotool mousemove 600 450
 xdotool key Escape
