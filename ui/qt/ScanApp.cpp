@@ -61,7 +61,7 @@ int CScanApp::Run(int argc, char** argv)
     const CQuitOnSignals quitOnSignals;
     QApplication::setApplicationName(QStringLiteral("vantrell"));
     QApplication::setApplicationVersion(QStringLiteral("1.1"));
-    QApplication::setDesktopFileName(QStringLiteral("vantrell"));
+    QApplication::setDesktopFileName(QStringLiteral(VANTRELL_APP_ID)); // the desktop entry's name
     QApplication::setWindowIcon(ApplicationIcon());
     {
         CScanDlg form;
