@@ -37,7 +37,7 @@ if [ "$level" = test ]; then
         gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
         wine wine64 fonts-wine
         # A KML reader that is not ours; the Debian package, its checks, and the zip
-        libkml-dev debhelper dpkg-dev lintian desktop-file-utils zip unzip
+        libkml-dev debhelper dpkg-dev lintian desktop-file-utils appstream zip unzip
         # The fault tests watch a program's writes it cannot make, and mount a folder
         # whose rename will not replace a file
         strace fuse3 libfuse3-dev

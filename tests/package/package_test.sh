@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The release files as users get them. Builds both with tools/package.sh into OUTDIR,
-# lints the Debian package and its desktop entry, checks the zip's contents, then
-# installs the package, starts the installed program, scans through its form, quits it
-# with Escape and removes the package again. As root, with no vantrell package already
-# installed, it installs for real through apt; otherwise it unpacks into a throwaway root.
+# lints the Debian package, its desktop entry and its AppStream metainfo, checks the
+# zip's contents, then installs the package, starts the installed program, scans through
+# its form, quits it with Escape and removes the package again. As root, with no vantrell
+# package already installed, it installs for real through apt; otherwise it unpacks into
+# a throwaway root.
 # usage: package_test.sh SOURCE_DIR OUTDIR
 set -euo pipefail
 root=$(realpath "$1")
@@ -18,6 +19,8 @@ trap 'exit 143' TERM INT
 rm -f "$out"/vantrell_*.deb "$out"/Vantrell-*-win64.zip
 "$root/tools/package.sh" "$out" all
 version=$(sed -n 's/^project(Vantrell VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+app_id=$(sed -n 's/^set(VANTRELL_APP_ID \([^)]*\))$/\1/p' "$root/CMakeLists.txt")
+[ -n "$app_id" ] || fail "no VANTRELL_APP_ID in CMakeLists.txt"
 deb=$(echo "$out"/vantrell_"$version"_*.deb)
 zip=$out/Vantrell-$version-win64.zip
 [ -f "$deb" ] || fail "no Debian package for version $version in $out"
@@ -35,7 +38,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 grep -qw qt6-wayland <<<"$depends, $(dpkg-deb -f "$deb" Recommends)" ||
     fail "the package neither depends on nor recommends qt6-wayland"
 dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +\.\//, ""); print }' >"$work/contents"
-expected=(usr/bin/vantrell usr/share/applications/vantrell.desktop usr/share/man/man1/vantrell.1.gz
+expected=(usr/bin/vantrell "usr/share/applications/$app_id.desktop" "usr/share/metainfo/$app_id.metainfo.xml"
+          usr/share/man/man1/vantrell.1.gz
           usr/share/doc/vantrell/copyright "usr/share/doc/vantrell/Open in Google Earth.kml"
           usr/share/icons/hicolor/scalable/apps/vantrell.svg)
 for size in 16 22 24 32 48 64 128 256; do
@@ -45,8 +49,12 @@ for path in "${expected[@]}"; do
     grep -qxF "$path" "$work/contents" || fail "the package lacks /$path"
 done
 dpkg-deb -x "$deb" "$work/unpacked"
-desktop-file-validate "$work/unpacked/usr/share/applications/vantrell.desktop" ||
+desktop-file-validate "$work/unpacked/usr/share/applications/$app_id.desktop" ||
     fail "desktop-file-validate refused the entry"
+# Offline; a warning fails it too. It also requires the metainfo's file name to be its
+# <id> and the desktop entry it launches to be in the tree.
+appstreamcli validate-tree --no-net --explain "$work/unpacked" ||
+    fail "appstreamcli refused the AppStream metainfo"
 cmp -s "$work/unpacked/usr/share/doc/vantrell/Open in Google Earth.kml" "$root/res/Open in Google Earth.kml" ||
     fail "the package's link file differs from res/"
 man -l "$work/unpacked/usr/share/man/man1/vantrell.1.gz" 2>&1 >/dev/null | grep . &&
@@ -86,6 +94,10 @@ cd "$work/run"
 "$program" & pid=$!
 window=$(wait_for_window "$pid") || fail "the installed program showed no window"
 [ -n "$window" ] || fail "the installed program showed no window"
+# On X11 the desktop matches the window to its entry by class, the entry being named otherwise.
+class=$(sed -n 's/^StartupWMClass=//p' "$work/unpacked/usr/share/applications/$app_id.desktop")
+xprop -id "$window" WM_CLASS | grep -q "= \"$class\", \"$class\"\$" ||
+    fail "the window's class is $(xprop -id "$window" WM_CLASS), not the entry's \"$class\""
 start_full_speed_scan "$window"
 xdotool key Escape
 wait_for_exit "$pid" 500 || fail "still running 5 s after Escape"
@@ -98,7 +110,8 @@ if [ "$installed" = true ]; then
         { cat "$work/apt.log" >&2; fail "apt-get could not remove vantrell"; }
     installed=false
     [ ! -e /usr/bin/vantrell ] && [ ! -e /usr/share/doc/vantrell ] &&
-        [ ! -e /usr/share/applications/vantrell.desktop ] || fail "files left after purging"
+        [ ! -e "/usr/share/applications/$app_id.desktop" ] &&
+        [ ! -e "/usr/share/metainfo/$app_id.metainfo.xml" ] || fail "files left after purging"
 fi
 echo "package: $(stat -c %s "$deb") bytes $(basename "$deb"), $(stat -c %s "$zip") bytes $(basename "$zip");" \
      "$how; window seen, a scan written, Escape ended it with status 0"

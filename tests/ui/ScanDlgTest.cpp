@@ -222,6 +222,11 @@ private Q_SLOTS:
         QCOMPARE(Control<QPushButton>("IDC_PAUSE")->text(), QStringLiteral("Pause"));
         QVERIFY(!Control<QProgressBar>("IDC_PROGRESS")->isVisible());
         QVERIFY(m_form->windowTitle().isEmpty());
+        // Laying a dialog out lends it the application's font only meanwhile.
+        const QFont before = QApplication::font();
+        CAboutDlg about(m_form.get());
+        QCOMPARE(QApplication::font(), before);
+        QVERIFY(QApplication::font() != m_form->font());
     }
 
     void tabOrderAndStartingState()

@@ -65,6 +65,15 @@ run() {
     out=$(<"$work/out") err=$(<"$work/err")
 }
 
+# After `run` of a second copy: status 0, nothing on stdout, and on stderr exactly the one
+# line that says why it ended. $1 names the case in the failure.
+check_second_copy() {
+    local line="vantrell: another copy is already running for this user; it keeps the scan."
+    [ "$status" -eq 0 ] || fail "$1: a second copy exited with $status: $err"
+    [ ! -s "$work/out" ] && [ "$err" = "$line" ] && [ "$(wc -l < "$work/err")" -eq 1 ] ||
+        fail "$1: a second copy printed \"$out\" and \"$err\", not one line on stderr"
+}
+
 holds_lock() { [ -n "$(lslocks --noheadings --pid "$1" 2>/dev/null)" ]; }
 
 # Waits up to 10 s until copy $1 holds its lock; false when it ends first. Only looks:

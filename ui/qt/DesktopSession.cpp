@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <mutex>
 #include <vector>
 
@@ -92,6 +93,15 @@ void ClearX11Title(xcb_connection_t* connection, xcb_window_t id)
     xcb_flush(connection);
 }
 
+// The client library the Wayland platform plugin has loaded. Looked up, not linked: on
+// X11 the program then never loads it, nor what it needs, at start-up.
+template <typename Function>
+Function* WaylandClientCall(const char* name)
+{
+    static void* const library = ::dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_NOLOAD);
+    return library ? reinterpret_cast<Function*>(::dlsym(library, name)) : nullptr;
+}
+
 // Qt's Wayland windows are xdg-shell toplevels; the plugin hands out the toplevel's proxy
 // by name. set_title is not double-buffered: the compositor takes it at once.
 void ClearWaylandTitle(QWindow& window)
@@ -101,11 +111,14 @@ void ClearWaylandTitle(QWindow& window)
         return;
     auto* toplevel = static_cast<wl_proxy*>(native->nativeResourceForWindow("xdg_toplevel", &window));
     auto* display = static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
-    if (!toplevel || !display)
+    auto* marshal = WaylandClientCall<decltype(wl_proxy_marshal_flags)>("wl_proxy_marshal_flags");
+    auto* version = WaylandClientCall<decltype(wl_proxy_get_version)>("wl_proxy_get_version");
+    auto* flush = WaylandClientCall<decltype(wl_display_flush)>("wl_display_flush");
+    if (!toplevel || !display || !marshal || !version || !flush)
         return;
     constexpr std::uint32_t kXdgToplevelSetTitle = 2; // request number, fixed by the stable protocol
-    wl_proxy_marshal_flags(toplevel, kXdgToplevelSetTitle, nullptr, wl_proxy_get_version(toplevel), 0, "");
-    wl_display_flush(display);
+    marshal(toplevel, kXdgToplevelSetTitle, nullptr, version(toplevel), 0, "");
+    flush(display);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,6 +35,25 @@ BaseUnits DialogBaseUnits(const QFont& font)
 }
 
 namespace {
+
+// Edits lay their text out once in the application's font while they are constructed,
+// before they take their dialog's, and that loads a second font, milliseconds at start-up,
+// for nothing: meanwhile the application's font is the dialog's. QGuiApplication's setter,
+// as QApplication's would also drop the platform theme's fonts for menus and tips. Once
+// set, Qt keeps the application's font when the desktop's changes later.
+class CApplicationFontScope {
+public:
+    explicit CApplicationFontScope(const QFont& font) : m_previous(QGuiApplication::font())
+    {
+        QGuiApplication::setFont(font);
+    }
+    ~CApplicationFontScope() { QGuiApplication::setFont(m_previous); }
+    CApplicationFontScope(const CApplicationFontScope&) = delete;
+    CApplicationFontScope& operator=(const CApplicationFontScope&) = delete;
+
+private:
+    QFont m_previous;
+};
 
 int MulDiv(int value, int numerator, int denominator)
 {
@@ -217,6 +237,7 @@ QHash<int, QWidget*> BuildDialog(QWidget& dialog, const res::Dialog& dialogTempl
 {
     const QFont font = DialogFont(dialogTemplate);
     dialog.setFont(font);
+    const CApplicationFontScope sameFont(font);
     const BaseUnits units = DialogBaseUnits(font);
     dialog.setFixedSize(DialogUnitsToPixels(units, 0, 0, dialogTemplate.cx, dialogTemplate.cy).size());
 

@@ -28,10 +28,13 @@ int CScanApp::Run(int argc, char** argv)
         std::fputs(plan->err.c_str(), stderr);
         return std::fflush(stdout) == 0 ? plan->status : 1;
     }
-    // Before anything touches the display: a second copy leaves no trace.
+    // Before anything touches the display: a second copy only says why it ends, for
+    // whoever started it from a terminal, and ends as a success (the scan goes on).
     static CSingleInstanceGuard guard;
-    if (guard.AnotherCopyRuns())
+    if (guard.AnotherCopyRuns()) {
+        std::fputs("vantrell: another copy is already running for this user; it keeps the scan.\n", stderr);
         return 0;
+    }
     // The rule must not keep the user from working.
     if (!guard.Problem().empty())
         std::fprintf(stderr, "vantrell: runs without the single-copy lock: %s\n", guard.Problem().c_str());
@@ -58,7 +61,7 @@ int CScanApp::Run(int argc, char** argv)
     const CQuitOnSignals quitOnSignals;
     QApplication::setApplicationName(QStringLiteral("vantrell"));
     QApplication::setApplicationVersion(QStringLiteral("1.1"));
-    QApplication::setDesktopFileName(QStringLiteral("vantrell"));
+    QApplication::setDesktopFileName(QStringLiteral(VANTRELL_APP_ID)); // the desktop entry's name
     QApplication::setWindowIcon(ApplicationIcon());
     {
         CScanDlg form;

@@ -5,7 +5,8 @@ namespace vantrell::qt {
 
 class CScanApp {
 public:
-    // Returns the process's exit status. A second copy returns 0 at once, showing nothing.
+    // Returns the process's exit status. A second copy returns 0 at once, showing no window:
+    // one line on stderr says another copy runs.
     int Run(int argc, char** argv);
 };
 

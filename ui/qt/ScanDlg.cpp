@@ -8,8 +8,12 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmap>
 #include <QShortcut>
 
 #include <memory>
@@ -18,9 +22,19 @@ namespace vantrell::qt {
 
 QIcon ApplicationIcon()
 {
+    // Decoded once per process: the program gives it to the application before the form asks.
+    if (const QIcon set = QGuiApplication::windowIcon(); !set.isNull())
+        return set;
     QIcon icon;
-    for (const int size : {16, 32, 48})
-        icon.addFile(QStringLiteral(":/icons/vantrell-%1.png").arg(size), QSize(size, size));
+    for (const int size : {16, 32, 48}) {
+        QFile file(QStringLiteral(":/icons/vantrell-%1.png").arg(size));
+        if (!file.open(QIODevice::ReadOnly))
+            continue; // the program embeds them, its tests do not
+        // Named as PNG and never probed: probing loads every image plugin Qt has to ask it.
+        QImageReader reader(&file, "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return icon;
 }
 

@@ -35,7 +35,8 @@ private:
     QIcon m_hIcon;
 };
 
-// The application icon in every size the program ships.
+// The application icon in every size the program ships (16, 32 and 48 pixels); the
+// application's own once it has one. Main thread, after QApplication.
 QIcon ApplicationIcon();
 
 } // namespace vantrell::qt
