@@ -59,9 +59,10 @@ app_id=$(grep -o 'xdg_toplevel@[0-9]*\.set_app_id(.*)' protocol | tail -1)
 run "${wayland[@]}" "$program"
 check_second_copy "Wayland"
 # The compositor's X window covers the screen from its corner; keys go where the pointer is.
-# A key pressed before the compositor has given the form the keyboard is lost: pressed
-# again every half second, for 5 s.
+# A key pressed before the compositor has given the form the keyboard is lost: wait until
+# the form is told it has it, then press it, again every half second, for 5 s.
 xdotool mousemove 600 450
+for _ in $(seq 50); do grep -q 'wl_keyboard@[0-9]*\.enter(' protocol && break; sleep 0.1; done
 for _ in $(seq 10); do
     xdotool key Escape
     wait_for_exit "$pid" 50 && break
