@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <string_view>
 
 namespace vantrell {
 namespace {
@@ -46,6 +47,16 @@ char* FormatCoordinate(char* first, char* last, float degrees) noexcept
 char* FormatRange(char* first, char* last, std::int32_t metres) noexcept
 {
     return std::to_chars(first, last, metres).ptr;
+}
+
+bool PrintAlike(float a, float b) noexcept
+{
+    char first[64];
+    char second[64];
+    const char* firstEnd = FormatCoordinate(first, first + sizeof first, a);
+    const char* secondEnd = FormatCoordinate(second, second + sizeof second, b);
+    return std::string_view(first, static_cast<std::size_t>(firstEnd - first)) ==
+           std::string_view(second, static_cast<std::size_t>(secondEnd - second));
 }
 
 std::size_t FormatLookAt(char* out, float latitude, float longitude, std::int32_t range) noexcept

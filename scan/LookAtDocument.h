@@ -25,6 +25,9 @@ inline constexpr std::size_t kLookAtDocumentMax = 512;
 // "%d". Each writes at first and returns the end; last - first must cover the number.
 char* FormatCoordinate(char* first, char* last, float degrees) noexcept;
 char* FormatRange(char* first, char* last, std::int32_t metres) noexcept;
+// Whether the file prints a and b alike: six decimals cannot tell some neighbouring
+// float32 apart, and the file keeps no more. Allocates nothing.
+bool PrintAlike(float a, float b) noexcept;
 
 // Writes the 13-line document for one point into out, which holds kLookAtDocumentMax
 // bytes, and returns its length. Numbers go through std::to_chars, so no locale can

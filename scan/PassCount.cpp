@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string_view>
 
 namespace vantrell {
 namespace {
@@ -115,36 +114,28 @@ std::optional<std::uint64_t> FindPoint(const CScanJob& job, float latitude, floa
     const std::optional<PassShape> shape = CountPass(job);
     if (!shape || range != job.m_nRange)
         return std::nullopt;
-    // Points are told apart as printed: two floats may print alike.
-    struct Printed {
-        char text[64];
-        std::size_t size;
-        explicit Printed(float degrees) : size(static_cast<std::size_t>(FormatCoordinate(text, text + sizeof text, degrees) - text)) {}
-        bool operator==(const Printed& other) const
-        {
-            return std::string_view(text, size) == std::string_view(other.text, other.size);
-        }
-    };
+    // Points are told apart as printed: two floats may print alike. A row's latitude is
+    // compared once, its longitudes only where that matches.
     struct Finder {
-        Printed latitude;
-        Printed longitude;
-        bool rowMatches = false; // the row's latitude prints as the one sought
+        float latitude;
+        float longitude;
+        bool rowMatches = false;
         std::optional<std::uint64_t> found;
 
         RowVisit Row(const WalkRow& row)
         {
-            rowMatches = Printed(row.latitude) == latitude;
+            rowMatches = PrintAlike(row.latitude, latitude);
             return RowVisit::Step; // the next rows start where this one ends
         }
         bool Point(std::uint64_t index, float pointLatitude, float pointLongitude, bool southMove)
         {
             if (southMove)
-                rowMatches = Printed(pointLatitude) == latitude;
-            if (rowMatches && Printed(pointLongitude) == longitude)
+                rowMatches = PrintAlike(pointLatitude, latitude);
+            if (rowMatches && PrintAlike(pointLongitude, longitude))
                 found = index;
             return !found;
         }
-    } finder{Printed(latitude), Printed(longitude), false, std::nullopt};
+    } finder{latitude, longitude, false, std::nullopt};
     WalkPass(job.Check(), *shape, finder);
     return finder.found;
 }

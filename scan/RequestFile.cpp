@@ -452,15 +452,7 @@ std::optional<WrittenPoint> ReadWrittenPoint(std::string_view path)
 
 bool PrintsAs(const WrittenPoint& point, float latitude, float longitude, std::int32_t range) noexcept
 {
-    const auto same = [](float a, float b) {
-        char first[64];
-        char second[64];
-        const char* firstEnd = FormatCoordinate(first, first + sizeof first, a);
-        const char* secondEnd = FormatCoordinate(second, second + sizeof second, b);
-        return std::string_view(first, static_cast<std::size_t>(firstEnd - first)) ==
-               std::string_view(second, static_cast<std::size_t>(secondEnd - second));
-    };
-    return point.range == range && same(point.latitude, latitude) && same(point.longitude, longitude);
+    return point.range == range && PrintAlike(point.latitude, latitude) && PrintAlike(point.longitude, longitude);
 }
 
 } // namespace vantrell
