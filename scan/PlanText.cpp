@@ -406,8 +406,7 @@ namespace {
 std::uint64_t Reached(const CScanJob& job, const PassShape& shape, std::uint64_t emitted)
 {
     // A first pass that began at a later point counts from there, as the walk does.
-    const std::uint64_t skipped = job.m_nFirstPoint <= shape.points ? job.m_nFirstPoint - 1 : 0;
-    return emitted + skipped;
+    return emitted + job.FirstPoint(shape.points) - 1;
 }
 
 } // namespace

@@ -151,6 +151,7 @@ bool CScanJob::RunPass()
     m_fStep = check.step;
     if (!check.YieldsPoints())
         return false;
+    const PassShape shape = ShapeOf(check, m_nMilesEast, m_nMilesSouth);
     // Every point is stepped, in the walk's own order, and emitted from `first` on: a
     // pass that begins later than its point 1 is still the same walk.
     struct Emitter {
@@ -163,10 +164,7 @@ bool CScanJob::RunPass()
                 job.EmitPoint(latitude, longitude);
             return true;
         }
-    } emitter{*this, m_passes++ == 0 ? m_nFirstPoint : 1};
-    const PassShape shape = ShapeOf(check, m_nMilesEast, m_nMilesSouth);
-    if (emitter.first > shape.points)
-        emitter.first = 1; // no such point: the whole pass
+    } emitter{*this, m_passes++ == 0 ? FirstPoint(shape.points) : 1};
     WalkPass(check, shape, emitter);
     return true;
 }

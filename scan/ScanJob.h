@@ -58,6 +58,13 @@ public:
     // published through it.
     std::uint64_t Emitted() const { return m_emitted.load(std::memory_order_relaxed); }
 
+    // The point the first pass begins at, for a pass of `points` points: m_nFirstPoint,
+    // or 1 where the pass has no such point.
+    std::uint64_t FirstPoint(std::uint64_t points) const
+    {
+        return m_nFirstPoint >= 1 && m_nFirstPoint <= points ? m_nFirstPoint : 1;
+    }
+
     // One point to the writer: latitude first, though the file lists longitude first.
     void WriteLookAt(float latitude, float longitude, std::int32_t range);
 

@@ -18,7 +18,7 @@ std::string Ago(std::int64_t ms)
 }
 
 // The full path of the file the writer replaces: the LookAt file, or where its link leads.
-std::string ReplacedPath()
+std::string ReplacedFullPath()
 {
     std::error_code error;
     const std::filesystem::path full = std::filesystem::absolute(FinalTarget(std::string(kLookAtFileName)), error);
@@ -72,7 +72,7 @@ std::string CPlanView::ViewerLines()
     if (status.read == 0 && now - m_form.m_startedMs >= kViewerMissingMs) {
         text = "Viewer: nothing has read " + std::string(kLookAtFileName) + " since Start (" +
                Ago(now - m_form.m_startedMs) + " ago). Check that the viewer's Network Link points at " +
-               ReplacedPath() + ", refreshes periodically and flies to view.";
+               ReplacedFullPath() + ", refreshes periodically and flies to view.";
     } else {
         text = "Viewer: has read " + Grouped(status.read) + " of " + Grouped(status.replaced) + " points";
         if (status.lastReadMs >= 0)
