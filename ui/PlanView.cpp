@@ -1,5 +1,7 @@
 #include "PlanView.h"
 
+#include "Durations.h"
+#include "Grouping.h"
 #include "LookAtDocument.h"
 #include "RequestFile.h"
 #include "SameFile.h"

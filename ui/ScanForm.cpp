@@ -1,6 +1,7 @@
 #include "ScanForm.h"
 
 #include "LookAtDocument.h"
+#include "LookAtFile.h"
 #include "PassCount.h"
 
 #include <system_error>

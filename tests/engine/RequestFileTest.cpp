@@ -115,7 +115,7 @@ TEST_F(RequestFileTest, ValuesComeBackAsStored)
             EXPECT_EQ(*read, values);
         }
     }
-    const CScanJob job(45, 30, 15, "North", 122, 40, 0, "West", 10, 5, 20, 1000, 2);
+    const CScanJob job(45, 30, 15, "North", 122, 40, 0, "West", 10, 5, 20, 1000, 2, Discard());
     EXPECT_EQ(ValuesOf(job), kGood);
     EXPECT_NE(Preview(RequestExtendedData(kGood, kLineEnd))
                   .find("<Data name=\"Miles East\"><value>10</value></Data>" + std::string(kLineEnd)),

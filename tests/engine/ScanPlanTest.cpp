@@ -1,4 +1,6 @@
 #include "Recorder.h"
+#include "Durations.h"
+#include "Grouping.h"
 #include "ScanPlan.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include "DialogLayout.h"
 #include "DialogTemplate.h"
 #include "LookAtDocument.h"
+#include "LookAtFile.h"
 #include "PlanDlg.h"
 #include "ProgramResources.h"
 #include "ScanDlg.h"

@@ -2,6 +2,7 @@
 
 #include "../engine/Recorder.h"
 #include "PlanView.h"
+#include "LookAtFile.h"
 #include "ScanForm.h"
 
 #include <unistd.h>

@@ -5,6 +5,7 @@
 #include "ScanDlg.h"
 #include "SingleInstance.h"
 
+#include "FileReplace.h"
 #include "LookAtDocument.h"
 #include "ScanPlan.h"
 

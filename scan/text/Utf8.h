@@ -1,7 +1,10 @@
 #pragma once
-// Appending a code point to UTF-8 text.
+// UTF-8: appending a code point, and decoding one.
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace vantrell {
 
@@ -24,5 +27,9 @@ inline void AppendUtf8(std::string& out, char32_t c)
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
+
+// The code point of the UTF-8 sequence at text[i], its length in used; nothing for a
+// byte that starts no well-formed sequence.
+std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t i, std::size_t& used);
 
 } // namespace vantrell

@@ -4,6 +4,8 @@
 #include "PassCount.h"
 #include "Preview.h"
 #include "PlanText.h"
+#include "Grouping.h"
+#include "Quoting.h"
 #include "RequestText.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // the watch around each replacement; anyone may ask. ReadWatchLinux.cpp (inotify on the
 // file's folder) and ReadWatchWin32.cpp (an exclusive oplock on the file) implement it.
 
-#include "PointSinks.h"
+#include "Clock.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,7 @@
 #include "RequestText.h"
 
-#include "PlanText.h"
+#include "Grouping.h"
+#include "Quoting.h"
 #include "TextToNumber.h"
 
 namespace vantrell {

@@ -1,11 +1,14 @@
 #include "Preview.h"
 
+#include "PlanText.h"
+
 #include "FileReplace.h"
 #include "LookAtDocument.h"
-#include "PlanText.h"
+#include "Grouping.h"
+#include "Quoting.h"
 #include "RequestFile.h"
 #include "SameFile.h"
-#include "ViewCover.h"
+#include "ViewFootprint.h"
 
 #include <algorithm>
 #include <array>

@@ -48,19 +48,4 @@ std::uint64_t PointInPass(const CScanJob& job, std::uint64_t emitted);
 // planned pass (FindWrittenPoint), so a scan can begin there.
 std::string ResumeText(std::uint64_t point);
 
-// n with a comma between groups of three digits, locale-free: "-1,234,567".
-std::string Grouped(std::int64_t n);
-std::string Grouped(std::uint64_t n);
-
-// A duration of count * factor quarter seconds (count below 2^51, factor below 2^31:
-// a pass's points and a speed factor), e.g. "2 d 3 h 35 min 12.25 s"; zero parts are
-// left out, "0 s" for nothing; from 366 days on, the years follow to a tenth, "(about 1.6
-// years)".
-std::string QuarterSecondsText(std::uint64_t count, std::uint64_t factor);
-
-// text in double quotes as typed, but for what would change how a terminal shows the
-// line: controls, line and paragraph separators and direction marks as \xNN or \u{XXXX},
-// bytes that are not UTF-8 as \xNN; '"' and '\' with a backslash.
-std::string Quoted(std::string_view text);
-
 } // namespace vantrell

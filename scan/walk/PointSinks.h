@@ -1,7 +1,6 @@
 #pragma once
 // The two doors through which a walk reaches the world: where its points go and how it
-// waits. Both are called on the worker thread only. And the clock that stamps what the
-// engine observes meanwhile.
+// waits. Both are called on the worker thread only.
 
 #include <cstdint>
 
@@ -26,21 +25,6 @@ protected:
     ~ISleeper() = default;
 };
 
-// A steady clock in milliseconds from an arbitrary start, never going back. Any thread.
-class IClock {
-public:
-    virtual std::int64_t NowMs() noexcept = 0;
-
-protected:
-    ~IClock() = default;
-};
-
-// std::chrono::steady_clock.
-class CSteadyClock final : public IClock {
-public:
-    std::int64_t NowMs() noexcept override;
-};
-
 // The real sleeper: std::this_thread, in bounded slices so that no platform ever sees
 // a count it could take for "wait for ever".
 class CThreadSleeper final : public ISleeper {
@@ -51,7 +35,6 @@ public:
 // Process-wide defaults, created on first use and never destroyed, so a detached worker
 // may still use them while the process is ending.
 ISleeper& RealSleeper();
-IClock& RealClock();
 
 // Where a job that is only planned, never run, sends its points and waits: nowhere.
 class CDiscard final : public IPointWriter, public ISleeper {

@@ -1,4 +1,4 @@
-#include "ViewCover.h"
+#include "ViewFootprint.h"
 
 #include "WalkArithmetic.h"
 

@@ -1,7 +1,8 @@
 #include "RequestFile.h"
 
 #include "LookAtDocument.h"
-#include "PlanText.h"
+#include "Grouping.h"
+#include "Quoting.h"
 #include "RequestCheck.h"
 #include "RequestText.h"
 #include "ScanJob.h"

@@ -2,7 +2,6 @@
 // The scan request and its walk: a serpentine path of equal steps over the rectangle
 // that hangs south-east of a north-west corner, pass after pass.
 
-#include "LookAtFile.h"
 #include "PointSinks.h"
 #include "ReadWatch.h"
 #include "RequestCheck.h"
@@ -25,7 +24,7 @@ inline constexpr std::uint64_t kViewerPollMs = 50;
 class CScanJob {
 public:
     // The thirteen values in the form's order; no checks here. Points go to writer and
-    // every wait goes through sleeper; both must outlive the job (the defaults do). The
+    // every wait goes through sleeper; both must outlive the job (the default does). The
     // first pass begins at its point firstPoint (from 1): the points before it are neither
     // written nor waited for; every later pass begins at point 1. watch, when given, sees
     // the viewer read the points the writer writes; it must outlive the job.
@@ -33,7 +32,7 @@ public:
              std::int32_t lonDeg, std::int32_t lonMin, std::int32_t lonSec, std::string lonDir,
              std::int32_t milesEast, std::int32_t milesSouth, std::int32_t speedFactor,
              std::int32_t range, std::int32_t resolution,
-             IPointWriter& writer = ProgramLookAtFile(), ISleeper& sleeper = RealSleeper(),
+             IPointWriter& writer, ISleeper& sleeper = RealSleeper(),
              std::uint64_t firstPoint = 1, IReadWatch* watch = nullptr);
     CScanJob(const CScanJob&) = delete;
     CScanJob& operator=(const CScanJob&) = delete;

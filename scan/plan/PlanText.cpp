@@ -1,7 +1,10 @@
 #include "PlanText.h"
 
 #include "LookAtDocument.h"
-#include "ViewCover.h"
+#include "ViewFootprint.h"
+#include "Durations.h"
+#include "Grouping.h"
+#include "Quoting.h"
 
 #include <algorithm>
 #include <array>
@@ -10,15 +13,6 @@
 
 namespace vantrell {
 namespace {
-
-// A number as to_chars writes it: no locale, the shortest form that reads back exactly.
-template <class Number>
-std::string Digits(Number n)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, n);
-    return std::string(text, result.ptr);
-}
 
 std::string Count(std::int32_t n) { return Grouped(std::int64_t{n}); }
 
@@ -74,48 +68,6 @@ std::string QuartersAsSeconds(std::int32_t quarters)
     return Count(quarters / 4) + "." + kHundredths[static_cast<std::size_t>(quarters % 4)];
 }
 
-// The code point of the UTF-8 sequence at text[i], its length in used; nothing for a
-// byte that starts no well-formed sequence.
-std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t i, std::size_t& used)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    char32_t code = 0;
-    char32_t least = 0;
-    if (lead < 0x80) {
-        used = 1;
-        return lead;
-    } else if (lead >= 0xc2 && lead <= 0xdf) {
-        length = 2, code = lead & 0x1fu, least = 0x80;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3, code = lead & 0x0fu, least = 0x800;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4, code = lead & 0x07u, least = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (i + length > text.size())
-        return std::nullopt;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xc0u) != 0x80u)
-            return std::nullopt;
-        code = (code << 6) | (byte(i + k) & 0x3fu);
-    }
-    if (code < least || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
-        return std::nullopt;
-    used = length;
-    return code;
-}
-
-// Characters a terminal would not show as themselves: controls, line and paragraph
-// separators, and the marks that reorder or redirect text.
-bool Unshowable(char32_t c)
-{
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e || c == 0x200f ||
-           (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
-}
-
 std::string PassLine(std::uint64_t pass)
 {
     return "Pass " + Grouped(pass) + ": ";
@@ -127,105 +79,6 @@ std::string Points(std::uint64_t n)
 }
 
 } // namespace
-
-std::string Quoted(std::string_view text)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t used = 1;
-        const std::optional<char32_t> code = DecodeUtf8(text, i, used);
-        if (!code || (*code < 0x80 && Unshowable(*code))) {
-            const auto byte = static_cast<unsigned char>(text[i]);
-            out += "\\x";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xf];
-        } else if (Unshowable(*code)) {
-            out += "\\u{";
-            for (int shift = 12; shift >= 0; shift -= 4)
-                out += kHex[(*code >> shift) & 0xf];
-            out += '}';
-        } else {
-            if (*code == '"' || *code == '\\')
-                out += '\\';
-            out.append(text, i, used);
-        }
-        i += used;
-    }
-    out += '"';
-    return out;
-}
-
-std::string Grouped(std::uint64_t n)
-{
-    const std::string digits = Digits(n);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
-std::string Grouped(std::int64_t n)
-{
-    // The magnitude as unsigned, so the most negative value has one too.
-    const std::uint64_t magnitude = n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
-    std::string out = n < 0 ? "-" : "";
-    out += Grouped(magnitude);
-    return out;
-}
-
-std::string QuarterSecondsText(std::uint64_t count, std::uint64_t factor)
-{
-    // count * factor can pass 2^64: split count at whole days first.
-    constexpr std::uint64_t kQuartersPerDay = 4 * 86'400;
-    const std::uint64_t rest = (count % kQuartersPerDay) * factor;
-    const std::uint64_t days = (count / kQuartersPerDay) * factor + rest / kQuartersPerDay;
-    std::uint64_t quarters = rest % kQuartersPerDay;
-    const std::uint64_t hours = quarters / (4 * 3600);
-    quarters %= 4 * 3600;
-    const std::uint64_t minutes = quarters / (4 * 60);
-    quarters %= 4 * 60;
-
-    std::string text;
-    const auto part = [&](std::uint64_t n, const char* unit) {
-        if (n == 0)
-            return;
-        if (!text.empty())
-            text += ' ';
-        text += Grouped(n);
-        text += ' ';
-        text += unit;
-    };
-    part(days, "d");
-    part(hours, "h");
-    part(minutes, "min");
-    if (quarters > 0) {
-        static constexpr std::array<const char*, 4> kFraction = {"", ".25", ".5", ".75"};
-        if (!text.empty())
-            text += ' ';
-        text += Digits(quarters / 4);
-        text += kFraction[quarters % 4];
-        text += " s";
-    }
-    if (text.empty())
-        return "0 s";
-    if (days >= 366) {
-        // Gregorian years, 146,097 days in 400 of them: to a tenth below a hundred years,
-        // whole ones above.
-        std::string years;
-        if (days < 36'525) {
-            const std::uint64_t tenths = (days * 4000 + 146'097 / 2) / 146'097;
-            years = Grouped(tenths / 10) + (tenths % 10 != 0 ? "." + Digits(tenths % 10) : "");
-        } else {
-            years = Grouped(days / 146'097 * 400 + days % 146'097 * 400 / 146'097);
-        }
-        text += " (about " + years + (years == "1" ? " year)" : " years)");
-    }
-    return text;
-}
 
 std::vector<std::string> BrokenLimits(const CScanJob& job)
 {
@@ -253,7 +106,7 @@ std::vector<std::string> BrokenLimits(const CScanJob& job)
 
 namespace {
 
-// The views' gaps, or an overlap that a larger step would spare; see ViewCover.h.
+// The views' gaps, or an overlap that a larger step would spare; see ViewFootprint.h.
 std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& shape)
 {
     const std::int32_t range = job.m_nRange;
