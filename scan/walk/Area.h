@@ -1,0 +1,42 @@
+#pragma once
+// The area a user has, as drawn or recorded: polygons and paths in degrees. A request
+// made from an area walks its bounding rectangle and keeps only the points whose view
+// touches it. Read from KML, KMZ or GPX by AreaFile.h; kept to by the walk.
+
+#include <string>
+#include <vector>
+
+namespace vantrell {
+
+// Degrees, north and east positive; latitude -90 to 90, longitude -180 to 180.
+struct GeoPoint {
+    double latitude = 0.0;
+    double longitude = 0.0;
+
+    bool operator==(const GeoPoint&) const = default;
+};
+
+// A ring of at least 3 distinct vertices, the closing vertex not repeated.
+using GeoRing = std::vector<GeoPoint>;
+
+struct AreaPolygon {
+    GeoRing outer;
+    std::vector<GeoRing> holes;
+
+    bool operator==(const AreaPolygon&) const = default;
+};
+
+// A path: at least one vertex; a path of one vertex is a point.
+using GeoPath = std::vector<GeoPoint>;
+
+struct Area {
+    std::vector<AreaPolygon> polygons;
+    std::vector<GeoPath> paths;
+    std::string fileName; // the file's name without its folder, as the plan names it
+
+    // How many shapes the file gave: polygons and paths.
+    std::size_t Shapes() const { return polygons.size() + paths.size(); }
+    bool operator==(const Area&) const = default;
+};
+
+} // namespace vantrell
