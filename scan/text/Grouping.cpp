@@ -38,7 +38,9 @@ std::string GroupedWhole(double n)
         return "0";
     char text[320]; // the largest double has 309 digits
     const auto result = std::to_chars(text, text + sizeof text, std::abs(n), std::chars_format::fixed, 0);
-    return (n < 0 ? "-" : "") + GroupDigits(std::string(text, result.ptr));
+    std::string out = n < 0 ? "-" : "";
+    out += GroupDigits(std::string(text, result.ptr));
+    return out;
 }
 
 } // namespace vantrell
