@@ -49,9 +49,9 @@ double Megabytes(double tiles)
     return std::max(1.0, std::round(tiles * kBytesPerTile / kBytesPerMegabyte));
 }
 
-Pass PassOf(const CScanJob& job, const PassShape& shape, int windowPixels, std::int32_t range)
+Pass PassOf(double middleLatitude, const PassShape& shape, int windowPixels, std::int32_t range)
 {
-    const double latitude = std::clamp(MiddleLatitude(job, shape), -kMercatorEdge, kMercatorEdge);
+    const double latitude = std::clamp(middleLatitude, -kMercatorEdge, kMercatorEdge);
     const double step = shape.step * kMetresPerMile;
     const int pixels = std::clamp(windowPixels, 1, kMaxWindowPixels);
     return {std::cos(latitude * 3.14159265358979323846 / 180.0), static_cast<double>(shape.points) * step * step,
@@ -90,8 +90,9 @@ double MiddleLatitude(const CScanJob& job, const PassShape& shape)
 
 ImageryLoad LoadOfPass(const CScanJob& job, const PassShape& shape, int windowPixels)
 {
-    const Pass pass = PassOf(job, shape, windowPixels, job.m_nRange);
     ImageryLoad load;
+    load.latitude = MiddleLatitude(job, shape);
+    const Pass pass = PassOf(load.latitude, shape, windowPixels, job.m_nRange);
     load.level = FinestLevel(pass);
     load.tileWidth = TileWidth(pass, load.level);
     load.tiles = TilesAt(pass, load.level);
@@ -99,14 +100,13 @@ ImageryLoad LoadOfPass(const CScanJob& job, const PassShape& shape, int windowPi
     return load;
 }
 
-std::optional<CacheFit> FitInCache(const CScanJob& job, const PassShape& shape, int windowPixels,
-                                   const ImageryLoad& load)
+std::optional<CacheFit> FitInCache(const PassShape& shape, int windowPixels, const ImageryLoad& load)
 {
     if (load.megabytes <= kCacheMegabytes)
         return std::nullopt;
     CacheFit fit;
     fit.scans = std::ceil(load.megabytes / kCacheMegabytes);
-    Pass pass = PassOf(job, shape, windowPixels, job.m_nRange);
+    Pass pass = PassOf(load.latitude, shape, windowPixels, 0); // each range below sets its pixels
     int level = load.level - 1; // the levels load.level and finer do not fit
     while (level >= 0 && Megabytes(TilesAt(pass, level)) > kCacheMegabytes)
         --level;

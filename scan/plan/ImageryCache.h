@@ -25,6 +25,7 @@ inline constexpr int kMaxWindowPixels = 32'768;
 
 // One pass's imagery. Figures that may pass any integer are doubles holding whole numbers.
 struct ImageryLoad {
+    double latitude = 0.0;    // MiddleLatitude, degrees
     int level = kFinestLevel; // z*
     double tileWidth = 0.0;   // t(z*), metres
     double tiles = 0.0;       // T, whole
@@ -48,8 +49,7 @@ double MiddleLatitude(const CScanJob& job, const PassShape& shape);
 // Mercator's edge (about 85.05 degrees) counts as that edge, where its tiles end.
 ImageryLoad LoadOfPass(const CScanJob& job, const PassShape& shape, int windowPixels);
 
-// Nothing where load fits within kCacheMegabytes.
-std::optional<CacheFit> FitInCache(const CScanJob& job, const PassShape& shape, int windowPixels,
-                                   const ImageryLoad& load);
+// Nothing where load (LoadOfPass of the same shape and window) fits within kCacheMegabytes.
+std::optional<CacheFit> FitInCache(const PassShape& shape, int windowPixels, const ImageryLoad& load);
 
 } // namespace vantrell

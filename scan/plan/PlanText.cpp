@@ -154,7 +154,7 @@ std::string ImageryLine(const CScanJob& job, const PassShape& shape, const PlanO
 std::optional<std::string> CacheWarning(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
 {
     const int pixels = std::clamp(options.windowPixels, 1, kMaxWindowPixels);
-    const std::optional<CacheFit> fit = FitInCache(job, shape, pixels, LoadOfPass(job, shape, pixels));
+    const std::optional<CacheFit> fit = FitInCache(shape, pixels, LoadOfPass(job, shape, pixels));
     if (!fit)
         return std::nullopt;
     std::string text = "Google Earth keeps at most " + Grouped(kCacheMegabytes) +
