@@ -18,20 +18,20 @@ namespace {
 std::string Usage(std::string_view program)
 {
     return "usage: " + std::string(program) + " " + std::string(kPlanOption) + " [" + std::string(kRefreshOption) +
-           " SECONDS] [" + std::string(kPreviewOption) +
+           " SECONDS] [" + std::string(kWindowOption) + " PIXELS] [" + std::string(kPreviewOption) +
            " FILE] LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\n";
 }
 
-// Whole seconds only, digits and nothing else: unlike the form's values, an option
-// mistyped is an error, not a number read as far as it goes.
-std::optional<int> RefreshSeconds(const std::string& text)
+// A whole number from 1 to most, digits and nothing else: unlike the form's values, an
+// option mistyped is an error, not a number read as far as it goes.
+std::optional<int> WholeNumber(const std::string& text, int most)
 {
-    int seconds = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (text.empty() || text.front() == '-' || error != std::errc() || end != text.data() + text.size() ||
-        seconds < 1 || seconds > kMaxRefreshSeconds)
+    int n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || text.front() == '-' || error != std::errc() || end != text.data() + text.size() || n < 1 ||
+        n > most)
         return std::nullopt;
-    return seconds;
+    return n;
 }
 
 } // namespace
@@ -51,22 +51,27 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
     PlanOptions options;
     std::optional<std::string> preview;
     bool refreshGiven = false;
+    bool windowGiven = false;
     std::size_t first = 1;
-    while (first < args.size() && (args[first] == kRefreshOption || args[first] == kPreviewOption)) {
+    while (first < args.size() &&
+           (args[first] == kRefreshOption || args[first] == kWindowOption || args[first] == kPreviewOption)) {
         const std::string& option = args[first];
         const bool refresh = option == kRefreshOption;
-        if (refresh ? refreshGiven : preview.has_value())
+        const bool window = option == kWindowOption;
+        if (refresh ? refreshGiven : window ? windowGiven : preview.has_value())
             return usage(std::string(program) + ": " + option + " is given twice\n");
         if (first + 1 >= args.size())
             return usage(std::string(program) + ": " + option + " needs a value\n");
         const std::string& value = args[first + 1];
-        if (refresh) {
-            const std::optional<int> seconds = RefreshSeconds(value);
-            if (!seconds)
-                return usage(std::string(program) + ": " + option + " takes whole seconds from 1 to " +
-                             Grouped(std::int64_t{kMaxRefreshSeconds}) + ", not " + Quoted(value) + "\n");
-            options.refreshSeconds = *seconds;
-            refreshGiven = true;
+        if (refresh || window) {
+            const int most = refresh ? kMaxRefreshSeconds : kMaxWindowPixels;
+            const std::optional<int> n = WholeNumber(value, most);
+            if (!n)
+                return usage(std::string(program) + ": " + option + " takes whole " +
+                             (refresh ? "seconds" : "pixels") + " from 1 to " + Grouped(std::int64_t{most}) +
+                             ", not " + Quoted(value) + "\n");
+            (refresh ? options.refreshSeconds : options.windowPixels) = *n;
+            (refresh ? refreshGiven : windowGiven) = true;
         } else {
             preview = value;
         }

@@ -16,10 +16,12 @@ struct PlanOutput {
 
 inline constexpr std::string_view kPlanOption = "--plan";
 inline constexpr std::string_view kRefreshOption = "--refresh";
+inline constexpr std::string_view kWindowOption = "--window";
 inline constexpr std::string_view kPreviewOption = "--preview";
 
 // The command line after the program's name. Nothing when it does not start with
-// kPlanOption; otherwise, after "--refresh SECONDS" and "--preview FILE" in any order,
+// kPlanOption; otherwise, after "--refresh SECONDS", "--window PIXELS" (the viewer's
+// width, for the imagery a pass loads) and "--preview FILE" in any order,
 // each at most once, the thirteen values in the form's reading order, through the form's
 // text-to-number rule. program names the program in the usage line.
 // The arguments are UTF-8. fileName turns the preview's name into the one the file calls

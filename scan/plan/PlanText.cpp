@@ -139,6 +139,35 @@ std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& sha
            Grouped(fewer->points) + " points per pass instead of " + Grouped(shape.points) + ".";
 }
 
+// The imagery one pass loads (ImageryCache.h), in the plan whatever its size.
+std::string ImageryLine(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
+{
+    const int pixels = std::clamp(options.windowPixels, 1, kMaxWindowPixels);
+    const ImageryLoad load = LoadOfPass(job, shape, pixels);
+    return "One pass loads about " + GroupedWhole(load.megabytes) + " MB of imagery (" + GroupedWhole(load.tiles) +
+           (load.tiles == 1.0 ? " tile" : " tiles") + "; the finest, level " + Digits(load.level) + ", are " +
+           GroupedWhole(std::round(load.tileWidth)) + " m wide in a " + Grouped(std::int64_t{pixels}) +
+           "-pixel window, at about " + Digits(kBytesPerTile / 1024) + " KB a tile).";
+}
+
+// A pass the cache cannot hold, and what would fit it.
+std::optional<std::string> CacheWarning(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
+{
+    const int pixels = std::clamp(options.windowPixels, 1, kMaxWindowPixels);
+    const std::optional<CacheFit> fit = FitInCache(shape, pixels, LoadOfPass(job, shape, pixels));
+    if (!fit)
+        return std::nullopt;
+    std::string text = "Google Earth keeps at most " + Grouped(kCacheMegabytes) +
+                       " MB on disk: the end of each pass pushes out its beginning. ";
+    const std::string split = "split the area into " + GroupedWhole(fit->scans) + " scans.";
+    if (!fit->range)
+        return text + "To keep a pass within it, " + split;
+    text += "A Range of at least " + Count(*fit->range) + " m";
+    if (fit->resolution)
+        text += " (with a Resolution of at most " + Count(*fit->resolution) + ", for no gap)";
+    return text + " keeps a pass within it, or " + split;
+}
+
 std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
 {
     std::vector<std::string> warnings;
@@ -172,6 +201,8 @@ std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, c
     }
     if (const std::optional<std::string> views = ViewWarning(job, shape))
         warnings.push_back(*views);
+    if (const std::optional<std::string> cache = CacheWarning(job, shape, options))
+        warnings.push_back(*cache);
 
     const auto typed = [](std::int32_t deg, std::int32_t min, std::int32_t sec) {
         return deg != 0 || min != 0 || sec != 0;
@@ -248,6 +279,7 @@ std::string PlanText(CScanJob& job, const PlanOptions& options)
     }
     if (speed != 0)
         text += "The time counts the pauses between points only, not the time the file writes take.\n";
+    text += ImageryLine(job, *shape, options) + "\n";
     for (const std::string& warning : Warnings(job, *shape, options))
         text += warning + "\n";
     return text;

@@ -3,6 +3,7 @@
 // forms. Portable; writes no file, never sleeps and changes no job, so the user-interface
 // thread may word a job that the worker walks.
 
+#include "ImageryCache.h"
 #include "PassCount.h"
 
 #include <cstdint>
@@ -15,6 +16,8 @@ struct PlanOptions {
     // Seconds between the viewer's re-readings of the file, 1 to kMaxRefreshSeconds
     // (others are taken as the nearer end): the network link file we ship says 4.
     int refreshSeconds = 4;
+    // The viewer's window, pixels wide, for the imagery a pass loads (ImageryCache.h).
+    int windowPixels = kDefaultWindowPixels;
     // Sentences on values the fields could not hold (CappedFields), said first.
     std::vector<std::string> capped;
 };
@@ -26,12 +29,12 @@ std::vector<std::string> BrokenLimits(const CScanJob& job);
 
 // What the viewer will make of a request that yields points, one sentence each: a pace
 // faster than its refresh, views that leave gaps between them or overlap far more than
-// they need, a hemisphere left empty, points past a pole or the 180° meridian. Empty for a
+// they need, a pass that loads more imagery than the cache holds, a hemisphere left empty, points past a pole or the 180° meridian. Empty for a
 // request without points.
 std::vector<std::string> PlanWarnings(const CScanJob& job, const PlanOptions& options = {});
 
 // The plan as text, lines ending in '\n': the points per pass and the time the pacing
-// takes, then the warnings; or the broken limits.
+// takes, the imagery a pass loads, then the warnings; or the broken limits.
 std::string PlanText(CScanJob& job, const PlanOptions& options = {});
 
 // A running scan in words. emitted: points emitted since the walk began (CScanJob's

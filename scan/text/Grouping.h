@@ -19,5 +19,8 @@ inline std::string Digits(Number n)
 // n with a comma between groups of three digits, locale-free: "-1,234,567".
 std::string Grouped(std::int64_t n);
 std::string Grouped(std::uint64_t n);
+// A whole number held in a double, of any size, grouped the same way ("1.5e30" in full).
+// Not a finite whole number: "0".
+std::string GroupedWhole(double n);
 
 } // namespace vantrell

@@ -356,7 +356,7 @@ TEST(PlanDialogTemplate, ReadOnlyTextsLabelledAndTwoButtons)
     EXPECT_FALSE(d.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     EXPECT_EQ(d.caption, "Vantrell Plan");
     EXPECT_EQ(d.cx, 320);
-    EXPECT_EQ(d.cy, 236);
+    EXPECT_EQ(d.cy, 276);
     EXPECT_EQ(d.typeface, "MS Shell Dlg");
     EXPECT_EQ(d.pointSize, 8);
 
@@ -369,17 +369,17 @@ TEST(PlanDialogTemplate, ReadOnlyTextsLabelledAndTwoButtons)
     };
     const Row rows[] = {
         {-1, "Plan:", ControlKind::Text, false, false, false, false, {7, 7, 306, 8}},
-        {IDC_PLAN_TEXT, "", ControlKind::Edit, true, true, true, true, {7, 18, 306, 104}},
-        {IDC_RESUME_TEXT, "", ControlKind::Text, false, false, false, false, {7, 128, 196, 8}},
-        {IDC_RESUME, "&Begin at that point", ControlKind::CheckBox, false, false, false, false, {206, 127, 107, 10}},
-        {-1, "Progress:", ControlKind::Text, false, false, false, false, {7, 142, 306, 8}},
+        {IDC_PLAN_TEXT, "", ControlKind::Edit, true, true, true, true, {7, 18, 306, 144}},
+        {IDC_RESUME_TEXT, "", ControlKind::Text, false, false, false, false, {7, 168, 196, 8}},
+        {IDC_RESUME, "&Begin at that point", ControlKind::CheckBox, false, false, false, false, {206, 167, 107, 10}},
+        {-1, "Progress:", ControlKind::Text, false, false, false, false, {7, 182, 306, 8}},
         // The pass and point, "Paused" while the scan is, and what the viewer does (two lines).
-        {IDC_PLAN_PROGRESS, "", ControlKind::Edit, true, true, false, true, {7, 153, 306, 44}},
+        {IDC_PLAN_PROGRESS, "", ControlKind::Edit, true, true, false, true, {7, 193, 306, 44}},
         {IDC_FOLLOW, "&Wait for the viewer to read each point", ControlKind::CheckBox, false, false, false, false,
-         {7, 201, 306, 10}},
-        {IDC_PLAN_OPEN, "&Open plan...", ControlKind::PushButton, false, false, false, false, {7, 214, 64, 16}},
-        {IDC_PLAN_SAVE, "Save preview...", ControlKind::PushButton, false, false, false, false, {75, 214, 64, 16}},
-        {IDOK, "Close", ControlKind::DefPushButton, false, false, false, false, {263, 214, 50, 16}},
+         {7, 241, 306, 10}},
+        {IDC_PLAN_OPEN, "&Open plan...", ControlKind::PushButton, false, false, false, false, {7, 254, 64, 16}},
+        {IDC_PLAN_SAVE, "Save preview...", ControlKind::PushButton, false, false, false, false, {75, 254, 64, 16}},
+        {IDOK, "Close", ControlKind::DefPushButton, false, false, false, false, {263, 254, 50, 16}},
     };
     ASSERT_EQ(d.items.size(), std::size(rows));
     for (std::size_t i = 0; i < d.items.size(); ++i) {

@@ -21,6 +21,7 @@ ten_by_ten=(45 0 0 North 122 0 0 West 10 10 4 1000 0)
 expected="1,640 points per pass; at 1.00 s per point one pass takes 27 min 20 s.
 40 rows of 40 points, each followed by one point a step south; a step is 0.25 miles.
 The time counts the pauses between points only, not the time the file writes take.
+One pass loads about 443 MB of imagery (30,216 tiles; the finest, level 18, are 108 m wide in a 1,920-pixel window, at about 15 KB a tile).
 The viewer re-reads the file every 4 s but each point lasts 1 s: it will skip about 75 % of the points, flying to about 1 in 4. A Speed Factor of at least 20 shows it every point."
 
 plan "${ten_by_ten[@]}"
@@ -60,6 +61,14 @@ plan --refresh 2 "${ten_by_ten[@]}"
 plan --refresh 0 "${ten_by_ten[@]}"
 [ "$status" -eq 2 ] && [ -z "$out" ] || fail "--refresh 0: status $status"
 
+# Another window: coarser tiles for its wider pixels; a window of no pixels is bad usage.
+plan --window 1280 "${ten_by_ten[@]}"
+[ "$status" -eq 0 ] && grep -q '^One pass loads about 111 MB of imagery (7,555 tiles; the finest, level 17, are 216 m wide in a 1,280-pixel window' "$work/out" ||
+    fail "--window 1280: $out $err"
+plan --window 0 "${ten_by_ten[@]}"
+[ "$status" -eq 2 ] && [ -z "$out" ] && grep -q '^vantrell: --window takes whole pixels from 1 to 32,768, not "0"$' "$work/err" ||
+    fail "--window 0: status $status: $err"
+
 # A preview is written whole where asked, and never over the scan's file, by any name.
 in=$work/preview plan --preview area.kml "${ten_by_ten[@]}"
 [ "$status" -eq 0 ] && grep -q 'xmlns="http://www.opengis.net/kml/2.2"' "$work/preview/area.kml" ||
@@ -93,10 +102,10 @@ for count in 0 12 14; do
     plan "${@:1:$count}"
     [ "$status" -eq 2 ] || fail "$count values: status $status, not 2"
     [ -z "$out" ] || fail "$count values: printed to stdout"
-    [ "$(wc -l < "$work/err")" -eq 1 ] && grep -q '^usage: vantrell --plan \[--refresh SECONDS\] \[--preview FILE\] LATDEG' "$work/err" ||
+    [ "$(wc -l < "$work/err")" -eq 1 ] && grep -q '^usage: vantrell --plan \[--refresh SECONDS\] \[--window PIXELS\] \[--preview FILE\] LATDEG' "$work/err" ||
         fail "$count values: not a one-line usage: $err"
 done
 
 [ -z "$(ls -A "$work/plan")" ] || fail "the plan left files: $(ls -A "$work/plan")"
 [ -z "$(ls -A "$work/scan")" ] || fail "the plan wrote into the scanning copy's folder"
-echo "plan: no desktop, beside a running copy, no file written, usage status 2, --refresh, --preview, resume"
+echo "plan: no desktop, beside a running copy, no file written, usage status 2, --refresh, --window, --preview, resume"

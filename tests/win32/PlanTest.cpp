@@ -16,6 +16,8 @@ const char* const kTenByTenPlan =
     "1,640 points per pass; at 1.00 s per point one pass takes 27 min 20 s.\r\n"
     "40 rows of 40 points, each followed by one point a step south; a step is 0.25 miles.\r\n"
     "The time counts the pauses between points only, not the time the file writes take.\r\n"
+    "One pass loads about 443 MB of imagery (30,216 tiles; the finest, level 18, are 108 m wide in a 1,920-pixel "
+    "window, at about 15 KB a tile).\r\n"
     "The viewer re-reads the file every 4 s but each point lasts 1 s: it will skip about 75 % of the points, "
     "flying to about 1 in 4. A Speed Factor of at least 20 shows it every point.\r\n";
 
@@ -110,12 +112,14 @@ TEST(PlanCommand, PrintsThroughAPipeAndWritesNoFile)
         {"empty words", L"\"\" \"\" \"\" \"\" \"\" \"\" \"\" \"\" 0 1 0 \"\" 0", 0,
          "4 points per pass; speed factor 0 pauses after no point, so a pass takes only as long as its file "
          "writes.\r\nMiles east 0: no rows, only points due south of the corner, a step of 0.25 miles apart.\r\n"
+         "One pass loads about 35 MB of imagery (2,365 tiles; the finest, level 21, are 19 m wide in a 1,920-pixel "
+         "window, at about 15 KB a tile).\r\n"
          "Speed Factor 0: the viewer, re-reading the file every 4 s, will see almost none of the points. A Speed "
          "Factor of at least 20 shows it every point.\r\n",
          ""},
         {"twelve values", L"45 0 0 North 122 0 0 West 10 10 4 1000", 2, "",
-         "usage: Vantrell.exe --plan [--refresh SECONDS] [--preview FILE] LATDEG LATMIN LATSEC LATWORD LONDEG "
-         "LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\r\n"},
+         "usage: Vantrell.exe --plan [--refresh SECONDS] [--window PIXELS] [--preview FILE] LATDEG LATMIN LATSEC "
+         "LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\r\n"},
         {"another refresh", L"--refresh 2 45 0 0 North 122 0 0 West 10 10 4 1000 0", 0,
          std::string(kTenByTenPlan).replace(std::string(kTenByTenPlan).find("The viewer"), std::string::npos,
                                             "The viewer re-reads the file every 2 s but each point lasts 1 s: it "
