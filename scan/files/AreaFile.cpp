@@ -224,12 +224,12 @@ private:
         for (XmlElement coord = track.FirstChild("coord"); coord; coord = coord.Next("coord")) {
             const std::string text = coord.Text();
             const std::string_view rest = Trimmed(text);
-            const std::size_t gap = std::find_if(rest.begin(), rest.end(), IsBlank) - rest.begin();
+            const auto gap = static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), IsBlank) - rest.begin());
             double longitude = 0, latitude = 0;
             if (gap == rest.size() || !Number(rest.substr(0, gap), longitude))
                 return Fail(" holds coordinates that are not numbers: " + Shown(rest) + ".");
             std::string_view after = Trimmed(rest.substr(gap));
-            const std::size_t gap2 = std::find_if(after.begin(), after.end(), IsBlank) - after.begin();
+            const auto gap2 = static_cast<std::size_t>(std::find_if(after.begin(), after.end(), IsBlank) - after.begin());
             double altitude = 0;
             if (!Number(after.substr(0, gap2), latitude) || (gap2 < after.size() && !Number(after.substr(gap2), altitude)))
                 return Fail(" holds coordinates that are not numbers: " + Shown(rest) + ".");
