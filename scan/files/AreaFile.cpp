@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <utility>
 
 namespace vantrell {
@@ -333,12 +334,19 @@ std::optional<Area> ReadAreaText(std::string_view bytes, std::string_view fileNa
 {
     const bool kmz = bytes.starts_with(std::string_view("PK\x03\x04", 4)) ||
                      bytes.starts_with(std::string_view("PK\x05\x06", 4)) || EndsWithCaseless(fileName, ".kmz");
-    CAreaReader reader(fileName, error);
-    if (!reader.Read(bytes, kmz))
+    try {
+        CAreaReader reader(fileName, error);
+        if (!reader.Read(bytes, kmz))
+            return std::nullopt;
+        const std::size_t slash = fileName.find_last_of("/\\");
+        reader.area.fileName = std::string(slash == std::string_view::npos ? fileName : fileName.substr(slash + 1));
+        return std::move(reader.area);
+    } catch (const std::bad_alloc&) {
+        // What a file within the size limits asks is a few times its size; a machine short
+        // of that is told so, like any other refusal.
+        error = Quoted(fileName) + " could not be read: it needs more memory than there is.";
         return std::nullopt;
-    const std::size_t slash = fileName.find_last_of("/\\");
-    reader.area.fileName = std::string(slash == std::string_view::npos ? fileName : fileName.substr(slash + 1));
-    return std::move(reader.area);
+    }
 }
 
 std::optional<Area> ReadAreaFile(std::string_view path, std::string& error)
