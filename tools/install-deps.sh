@@ -23,6 +23,9 @@ packages=(
     fonts-liberation
     # windres compiles res/Vantrell.rc, preprocessed by the host's cpp (build-essential)
     binutils-mingw-w64-x86-64
+    # Area files: KMZ archives unpacked with zlib, KML and GPX parsed by the header-only
+    # RapidXml (which serves the Windows build too)
+    zlib1g-dev librapidxml-dev
 )
 if [ "$level" = test ]; then
     packages+=(
@@ -34,7 +37,7 @@ if [ "$level" = test ]; then
         # A Wayland compositor with keyboard and mouse, run inside Xvfb
         weston
         # The Windows program: cross compiler, its Windows headers, and Wine to test it
-        gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+        gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev
         wine wine64 fonts-wine
         # A KML reader that is not ours; the Debian package, its checks, and the zip
         libkml-dev debhelper dpkg-dev lintian desktop-file-utils appstream zip unzip
