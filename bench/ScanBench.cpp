@@ -25,9 +25,9 @@ void BM_Pass(benchmark::State& state)
 {
     CNullWriter writer;
     CNoSleeper sleeper;
-    CScanJob job(45, 30, 0, "North", 122, 40, 0, "West", static_cast<std::int32_t>(state.range(0)),
-                 static_cast<std::int32_t>(state.range(1)), 0, 1000,
-                 static_cast<std::int32_t>(state.range(2)), writer, sleeper);
+    CScanJob job({45, 30, 0, "North", 122, 40, 0, "West", static_cast<std::int32_t>(state.range(0)),
+                  static_cast<std::int32_t>(state.range(1)), 0, 1000, static_cast<std::int32_t>(state.range(2))},
+                 writer, sleeper);
     for (auto _ : state) {
         if (!job.RunPass()) {
             state.SkipWithError("the request yields no points");

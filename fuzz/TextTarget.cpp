@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::string error;
-    if (const std::optional<vantrell::RequestValues> values = vantrell::ReadPlanText(text, "fuzz", error)) {
+    if (const std::optional<vantrell::ScanRequest> values = vantrell::ReadPlanText(text, "fuzz", error)) {
         const std::string again = "<kml><Document>" + vantrell::RequestExtendedData(*values, "\n") +
                                   "</Document></kml>";
         vantrell::fuzz::g_input = "a request that does not read back: \"" + text.substr(0, 200) + "\"";

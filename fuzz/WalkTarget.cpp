@@ -213,15 +213,13 @@ bool AngleInRange(std::int32_t deg, std::int32_t min, std::int32_t sec, std::int
 
 std::string Describe(const CScanJob& job, const CWalkWatcher& watcher)
 {
+    const ScanRequest request = job.Request();
     std::string text;
-    for (const std::int32_t v : {job.m_nLatDeg, job.m_nLatMin, job.m_nLatSec})
-        text += std::to_string(v) + " ";
-    text += "\"" + job.m_strLatDir + "\" ";
-    for (const std::int32_t v : {job.m_nLonDeg, job.m_nLonMin, job.m_nLonSec})
-        text += std::to_string(v) + " ";
-    text += "\"" + job.m_strLonDir + "\"";
-    for (const std::int32_t v : {job.m_nMilesEast, job.m_nMilesSouth, job.m_nSpeedFactor, job.m_nRange, job.m_nResolution})
-        text += " " + std::to_string(v);
+    for (const ScanRequestField& field : kScanRequestFields) {
+        if (!text.empty())
+            text += " ";
+        text += field.IsWord() ? "\"" + request.*field.word + "\"" : std::to_string(request.*field.number);
+    }
     text += "; pause after point " + std::to_string(watcher.pauseAfter) + " for " +
             std::to_string(watcher.pausePolls) + " polls";
     return text;
@@ -235,17 +233,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace vantrell;
     using namespace vantrell::fuzz;
     Input in{data, size};
-    std::int32_t v[11];
-    for (std::int32_t& value : v)
-        value = in.Int32();
-    std::string latWord = in.Word();
-    std::string lonWord = in.Word();
+    // The numbers in the table's order, then the words in theirs.
+    ScanRequest request;
+    for (const ScanRequestField& field : kScanRequestFields) {
+        if (!field.IsWord())
+            request.*field.number = in.Int32();
+    }
+    for (const ScanRequestField& field : kScanRequestFields) {
+        if (field.IsWord())
+            request.*field.word = in.Word();
+    }
+    const std::string& latWord = request.latDir;
+    const std::string& lonWord = request.lonDir;
     CWalkWatcher watcher;
     watcher.pauseAfter = in.Byte();
     watcher.pausePolls = std::max<std::size_t>(in.Byte(), 1);
 
-    CScanJob job(v[0], v[1], v[2], latWord, v[3], v[4], v[5], lonWord, v[6], v[7], v[8], v[9], v[10], watcher,
-                 watcher);
+    CScanJob job(request, watcher, watcher);
     watcher.job = &job;
     g_input = Describe(job, watcher);
 

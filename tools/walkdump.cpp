@@ -3,6 +3,7 @@
 // comparing the walk across builds and platforms; not part of the product.
 
 #include "LookAtDocument.h"
+#include "RequestText.h"
 #include "ScanJob.h"
 #include "TextToNumber.h"
 
@@ -53,7 +54,7 @@ public:
 
 int main(int argc, char** argv)
 {
-    if (argc != 15) {
+    if (argc != 2 + static_cast<int>(vantrell::kRequestFields)) {
         std::fputs("usage: walkdump COUNT LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD "
                    "EAST SOUTH SPEED RANGE RESOLUTION\n",
                    stderr);
@@ -68,10 +69,11 @@ int main(int argc, char** argv)
         return 0;
     CPrintingWriter writer(count);
     CNoSleeper sleeper;
-    vantrell::CScanJob job(TextToInt32(argv[2]), TextToInt32(argv[3]), TextToInt32(argv[4]), argv[5],
-                           TextToInt32(argv[6]), TextToInt32(argv[7]), TextToInt32(argv[8]), argv[9],
-                           TextToInt32(argv[10]), TextToInt32(argv[11]), TextToInt32(argv[12]),
-                           TextToInt32(argv[13]), TextToInt32(argv[14]), writer, sleeper);
+    // The request as the form would read these texts.
+    vantrell::RequestTexts texts;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = argv[2 + i];
+    vantrell::CScanJob job(vantrell::RequestOfTexts(texts), writer, sleeper);
     job.Run(); // returns only when the request yields no points
     return 0;
 }

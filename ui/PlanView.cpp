@@ -103,7 +103,7 @@ bool CPlanView::OpenPlan(std::string_view path, std::string& error)
         error = "A plan can be opened only before the first Start.";
         return false;
     }
-    const std::optional<RequestValues> values = ReadPlanFile(path, error);
+    const std::optional<ScanRequest> values = ReadPlanFile(path, error);
     if (!values)
         return false;
     m_form.FillFields(TextsOf(*values));

@@ -44,8 +44,8 @@ std::unique_ptr<CScanJob> CScanForm::RequestFromFields() const
 
 void CScanForm::FillFields(const RequestTexts& texts)
 {
-    for (std::size_t i = 0; i < kScanFieldOrder.size(); ++i)
-        WriteFieldText(kScanFieldOrder[i], texts[i]);
+    for (std::size_t i = 0; i < kRequestFields; ++i)
+        WriteFieldText(kScanRequestFields[i].control, texts[i]);
 }
 
 void CScanForm::SetFollow(bool follow)
@@ -68,8 +68,8 @@ IClock& CScanForm::Clock()
 RequestTexts CScanForm::FieldTexts() const
 {
     RequestTexts texts;
-    for (std::size_t i = 0; i < kScanFieldOrder.size(); ++i)
-        texts[i] = ReadFieldText(kScanFieldOrder[i]);
+    for (std::size_t i = 0; i < kRequestFields; ++i)
+        texts[i] = ReadFieldText(kScanRequestFields[i].control);
     return texts;
 }
 

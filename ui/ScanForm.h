@@ -6,6 +6,7 @@
 
 #include "RequestText.h"
 #include "ScanJob.h"
+#include "ScanRequest.h"
 #include "resource.h"
 
 #include <array>
@@ -14,12 +15,13 @@
 
 namespace vantrell {
 
-// The thirteen fields in the order they are read and handed to the job.
-inline constexpr std::array<int, 13> kScanFieldOrder = {
-    IDC_LAT_DEG, IDC_LAT_MIN, IDC_LAT_SEC, IDC_LAT_DIR,
-    IDC_LON_DEG, IDC_LON_MIN, IDC_LON_SEC, IDC_LON_DIR,
-    IDC_MILES_EAST, IDC_MILES_SOUTH, IDC_SPEED, IDC_RANGE, IDC_RESOLUTION,
-};
+// The thirteen fields' controls in the order they are read and handed to the job.
+inline constexpr std::array<int, kRequestFields> kScanFieldOrder = [] {
+    std::array<int, kRequestFields> order{};
+    for (std::size_t i = 0; i < kRequestFields; ++i)
+        order[i] = kScanRequestFields[i].control;
+    return order;
+}();
 
 // The fields a label before them cannot name: the lists have none, and "Min:" and "Sec:"
 // do not say which coordinate they belong to. Their accessible names are string-table
@@ -28,10 +30,21 @@ struct FieldNameString {
     int control;
     int string;
 };
-inline constexpr std::array<FieldNameString, 6> kFieldNameStrings = {{
-    {IDC_LAT_MIN, IDS_LAT_MIN_NAME}, {IDC_LAT_SEC, IDS_LAT_SEC_NAME}, {IDC_LAT_DIR, IDS_LAT_DIR_NAME},
-    {IDC_LON_MIN, IDS_LON_MIN_NAME}, {IDC_LON_SEC, IDS_LON_SEC_NAME}, {IDC_LON_DIR, IDS_LON_DIR_NAME},
-}};
+inline constexpr std::size_t kNamedFields = [] {
+    std::size_t named = 0;
+    for (const ScanRequestField& field : kScanRequestFields)
+        named += field.string != 0 ? 1 : 0;
+    return named;
+}();
+inline constexpr std::array<FieldNameString, kNamedFields> kFieldNameStrings = [] {
+    std::array<FieldNameString, kNamedFields> named{};
+    std::size_t i = 0;
+    for (const ScanRequestField& field : kScanRequestFields) {
+        if (field.string != 0)
+            named[i++] = {field.control, field.string};
+    }
+    return named;
+}();
 
 class CScanForm {
 public:

@@ -3,39 +3,15 @@
 #include "LookAtDocument.h"
 #include "Grouping.h"
 #include "Quoting.h"
-#include "RequestCheck.h"
-#include "RequestText.h"
-#include "ScanJob.h"
 #include "SmallFile.h"
 #include "Xml.h"
 
+#include <array>
 #include <charconv>
 #include <limits>
 
 namespace vantrell {
 namespace {
-
-// Each field of kFieldNames, in its order: a number, or a word with the two the
-// form's list offers besides nothing.
-struct Field {
-    std::int32_t RequestValues::*number;
-    std::string RequestValues::*word;
-    std::string_view positive, negative;
-};
-constexpr Field Number(std::int32_t RequestValues::*number) { return {number, nullptr, {}, {}}; }
-constexpr Field Word(std::string RequestValues::*word, std::string_view positive, std::string_view negative)
-{
-    return {nullptr, word, positive, negative};
-}
-
-constexpr std::array<Field, 13> kFields = {
-    Number(&RequestValues::latDeg),     Number(&RequestValues::latMin),
-    Number(&RequestValues::latSec),     Word(&RequestValues::latDir, kNorth, kSouth),
-    Number(&RequestValues::lonDeg),     Number(&RequestValues::lonMin),
-    Number(&RequestValues::lonSec),     Word(&RequestValues::lonDir, kEast, kWest),
-    Number(&RequestValues::milesEast),  Number(&RequestValues::milesSouth),
-    Number(&RequestValues::speedFactor), Number(&RequestValues::range),
-    Number(&RequestValues::resolution)};
 
 void AppendEscaped(std::string& out, std::string_view text)
 {
@@ -62,7 +38,7 @@ struct Found {
 // <Data> under kml/Document/ExtendedData; a <Data> named twice counts twice, and its
 // <value> texts are joined. Element names compare without their namespace prefix. False
 // when the text is not such a document.
-bool ReadFields(std::string_view text, std::array<Found, 13>& fields, bool& anyField)
+bool ReadFields(std::string_view text, std::array<Found, kRequestFields>& fields, bool& anyField)
 {
     CXmlDocument document;
     if (document.Parse(text) != XmlError::None || document.Root().Name() != "kml")
@@ -72,8 +48,8 @@ bool ReadFields(std::string_view text, std::array<Found, 13>& fields, bool& anyF
         for (XmlElement data = kmlDocument.FirstChild("ExtendedData"); data; data = data.Next("ExtendedData")) {
             for (XmlElement item = data.FirstChild("Data"); item; item = item.Next("Data")) {
                 const std::optional<std::string_view> name = item.Attribute("name");
-                for (std::size_t i = 0; name && i < kFieldNames.size(); ++i) {
-                    if (*name != kFieldNames[i])
+                for (std::size_t i = 0; name && i < kScanRequestFields.size(); ++i) {
+                    if (*name != kScanRequestFields[i].name)
                         continue;
                     fields[i].text.clear();
                     ++fields[i].count;
@@ -97,11 +73,11 @@ std::string Shown(std::string_view text, bool quote)
 }
 
 // Sets the field from its stored text, or says why it cannot hold it.
-bool Store(RequestValues& values, std::size_t i, const std::string& text, std::string& error)
+bool Store(ScanRequest& values, std::size_t i, const std::string& text, std::string& error)
 {
-    const Field& field = kFields[i];
-    const std::string name(kFieldNames[i]);
-    if (field.word != nullptr) {
+    const ScanRequestField& field = kScanRequestFields[i];
+    const std::string name(field.name);
+    if (field.IsWord()) {
         if (text.empty() || text == field.positive || text == field.negative) {
             values.*field.word = text;
             return true;
@@ -131,37 +107,19 @@ bool Store(RequestValues& values, std::size_t i, const std::string& text, std::s
 
 } // namespace
 
-std::array<std::string, 13> TextsOf(const RequestValues& v)
-{
-    const auto text = [](std::int32_t n) {
-        char digits[16];
-        return std::string(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
-    };
-    return {text(v.latDeg),    text(v.latMin),     text(v.latSec),      v.latDir,     text(v.lonDeg),
-            text(v.lonMin),    text(v.lonSec),     v.lonDir,            text(v.milesEast), text(v.milesSouth),
-            text(v.speedFactor), text(v.range), text(v.resolution)};
-}
-
-RequestValues ValuesOf(const CScanJob& job)
-{
-    return {job.m_nLatDeg,    job.m_nLatMin,     job.m_nLatSec,      job.m_strLatDir, job.m_nLonDeg,
-            job.m_nLonMin,    job.m_nLonSec,     job.m_strLonDir,    job.m_nMilesEast, job.m_nMilesSouth,
-            job.m_nSpeedFactor, job.m_nRange,    job.m_nResolution};
-}
-
-std::string RequestExtendedData(const RequestValues& values, std::string_view lineEnd)
+std::string RequestExtendedData(const ScanRequest& values, std::string_view lineEnd)
 {
     std::string out = "<ExtendedData>";
     out += lineEnd;
-    for (std::size_t i = 0; i < kFields.size(); ++i) {
+    for (const ScanRequestField& field : kScanRequestFields) {
         out += "<Data name=\"";
-        AppendEscaped(out, kFieldNames[i]);
+        AppendEscaped(out, field.name);
         out += "\"><value>";
-        if (kFields[i].word != nullptr) {
-            AppendEscaped(out, values.*kFields[i].word);
+        if (field.IsWord()) {
+            AppendEscaped(out, values.*field.word);
         } else {
             char number[16];
-            out.append(number, std::to_chars(number, number + sizeof number, values.*kFields[i].number).ptr);
+            out.append(number, std::to_chars(number, number + sizeof number, values.*field.number).ptr);
         }
         out += "</value></Data>";
         out += lineEnd;
@@ -171,10 +129,10 @@ std::string RequestExtendedData(const RequestValues& values, std::string_view li
     return out;
 }
 
-std::optional<RequestValues> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error)
+std::optional<ScanRequest> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error)
 {
     const std::string file = Quoted(fileName);
-    std::array<Found, 13> fields;
+    std::array<Found, kRequestFields> fields;
     bool anyField = false;
     if (!ReadFields(text, fields, anyField)) {
         error = file + " is not a Vantrell preview: it is not a KML document.";
@@ -188,11 +146,11 @@ std::optional<RequestValues> ReadPlanText(std::string_view text, std::string_vie
         const int count = fields[i].count;
         if (count != 1) {
             error = "The request in " + file + (count == 0 ? " lacks its " : " holds more than one ") +
-                    std::string(kFieldNames[i]) + ".";
+                    std::string(kScanRequestFields[i].name) + ".";
             return std::nullopt;
         }
     }
-    RequestValues values;
+    ScanRequest values;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (!Store(values, i, fields[i].text, error))
             return std::nullopt;
@@ -200,7 +158,7 @@ std::optional<RequestValues> ReadPlanText(std::string_view text, std::string_vie
     return values;
 }
 
-std::optional<RequestValues> ReadPlanFile(std::string_view path, std::string& error)
+std::optional<ScanRequest> ReadPlanFile(std::string_view path, std::string& error)
 {
     std::string text;
     const std::string file = Quoted(path);

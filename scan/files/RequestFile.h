@@ -2,7 +2,8 @@
 // A request kept in its preview, and the point "Vantrell.kml" shows, read back from disk.
 // Portable: SmallFile*.cpp does the opening. Any thread; nothing here is used by the walk.
 
-#include <array>
+#include "ScanRequest.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,31 +11,14 @@
 
 namespace vantrell {
 
-class CScanJob;
-
-// The thirteen values of a request, as the plan read them: numbers as the form's
-// text-to-number rule made them, hemisphere words exactly as typed.
-struct RequestValues {
-    std::int32_t latDeg = 0, latMin = 0, latSec = 0;
-    std::string latDir;
-    std::int32_t lonDeg = 0, lonMin = 0, lonSec = 0;
-    std::string lonDir;
-    std::int32_t milesEast = 0, milesSouth = 0, speedFactor = 0, range = 0, resolution = 0;
-
-    bool operator==(const RequestValues&) const = default;
-};
-RequestValues ValuesOf(const CScanJob& job);
-// The values as the form's fields would show them: numbers in decimal, the words.
-std::array<std::string, 13> TextsOf(const RequestValues& values);
-
-// The field names the preview stores the values under are kFieldNames (RequestText.h).
+// The preview stores a request's values under the names of kScanRequestFields.
 
 // The KML 2.2 <ExtendedData> element holding the thirteen values, one
 // <Data name="..."><value>...</value></Data> each, every line ending with lineEnd (the
 // LookAt file's kLineEnd). Goes inside the preview's <Document>, right after its
 // <description>. Names and words are XML-escaped; the words of a request that yields
 // points (the only kind with a preview) are plain ASCII.
-std::string RequestExtendedData(const RequestValues& values, std::string_view lineEnd);
+std::string RequestExtendedData(const ScanRequest& values, std::string_view lineEnd);
 
 // A plan file is read whole, so it is refused beyond this size.
 inline constexpr std::uint64_t kMaxPlanFileBytes = 1'000'000;
@@ -46,10 +30,10 @@ inline constexpr std::uint64_t kMaxPlanFileBytes = 1'000'000;
 // ones the form's lists hold: North, South or nothing; East, West or nothing. A value
 // the form would have changed (it caps digit strings at the int32 limits) is refused, not
 // changed. On failure nothing comes back and error is one sentence for the user.
-std::optional<RequestValues> ReadPlanFile(std::string_view path, std::string& error);
+std::optional<ScanRequest> ReadPlanFile(std::string_view path, std::string& error);
 
 // The same reading of a document already in memory; fileName only names it in error.
-std::optional<RequestValues> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error);
+std::optional<ScanRequest> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error);
 
 // A point as "Vantrell.kml" prints it, its numbers read back from the text.
 struct WrittenPoint {

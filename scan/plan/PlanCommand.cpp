@@ -77,7 +77,7 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
         }
         first += 2;
     }
-    if (args.size() - first != 13)
+    if (args.size() - first != kRequestFields)
         return usage("");
 
     RequestTexts texts;

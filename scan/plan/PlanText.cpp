@@ -129,9 +129,9 @@ std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& sha
     if (!wider || StepOfResolution(*wider) < 2 * static_cast<double>(shape.step))
         return std::nullopt;
     // The same request at that step, counted by the same walk.
-    CScanJob coarser(job.m_nLatDeg, job.m_nLatMin, job.m_nLatSec, job.m_strLatDir, job.m_nLonDeg, job.m_nLonMin,
-                     job.m_nLonSec, job.m_strLonDir, job.m_nMilesEast, job.m_nMilesSouth, job.m_nSpeedFactor,
-                     job.m_nRange, *wider, Discard(), Discard());
+    ScanRequest request = job.Request();
+    request.resolution = *wider;
+    CScanJob coarser(request, Discard(), Discard());
     const std::optional<PassShape> fewer = CountPass(coarser);
     if (!fewer || fewer->points >= shape.points)
         return std::nullopt;

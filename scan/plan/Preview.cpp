@@ -225,7 +225,7 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
     if (shows.shown < shows.total)
         doc.Text("; the path shows ").Text(PreviewShows(shows));
     doc.Line(".</description>")
-        .Text(RequestExtendedData(ValuesOf(job), kLineEnd)) // the request, to be opened again
+        .Text(RequestExtendedData(job.Request(), kLineEnd)) // the request, to be opened again
         .Line("<LookAt>")
         .Text("<longitude>").Degrees(centre.longitude).Line("</longitude>")
         .Text("<latitude>").Degrees(centre.latitude).Line("</latitude>")

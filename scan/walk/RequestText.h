@@ -1,29 +1,25 @@
 #pragma once
-// A request as the user typed it: the thirteen texts in the form's reading order, and
-// the job they make through the form's text-to-number rule.
+// A request as the user typed it: the thirteen texts in the form's reading order
+// (kScanRequestFields), the request they make through the form's text-to-number rule, and
+// the job made from it.
 
 #include "ScanJob.h"
+#include "ScanRequest.h"
 
 #include <array>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace vantrell {
 
-inline constexpr std::size_t kRequestFields = 13;
 using RequestTexts = std::array<std::string, kRequestFields>;
 
-// The fields' names in the form's reading order, as the plan and the preview call them.
-inline constexpr std::array<std::string_view, kRequestFields> kFieldNames = {
-    "NW Latitude Deg",  "NW Latitude Min",  "NW Latitude Sec",  "NW Latitude hemisphere",
-    "NW Longitude Deg", "NW Longitude Min", "NW Longitude Sec", "NW Longitude hemisphere",
-    "Miles East",       "Miles South",      "Speed Factor",     "Range",
-    "Resolution",
-};
-// Which of them hold a hemisphere word rather than a number.
-inline constexpr bool IsWordField(std::size_t i) { return i == 3 || i == 7; }
+// The request these texts make: numbers through the form's text-to-number rule (capped
+// at the int32 limits), words as typed.
+ScanRequest RequestOfTexts(const RequestTexts& texts);
+// The texts the form's fields would show for request: numbers in decimal, the words.
+RequestTexts TextsOf(const ScanRequest& request);
 
 // The job these texts make; its points and waits go to writer and sleeper, which must
 // outlive it, as must watch. As CScanJob's constructor for firstPoint and watch.

@@ -4,17 +4,21 @@
 
 namespace vantrell {
 
-CScanJob::CScanJob(std::int32_t latDeg, std::int32_t latMin, std::int32_t latSec, std::string latDir,
-                   std::int32_t lonDeg, std::int32_t lonMin, std::int32_t lonSec, std::string lonDir,
-                   std::int32_t milesEast, std::int32_t milesSouth, std::int32_t speedFactor,
-                   std::int32_t range, std::int32_t resolution, IPointWriter& writer, ISleeper& sleeper,
-                   std::uint64_t firstPoint, IReadWatch* watch)
-    : m_nLatDeg(latDeg), m_nLatMin(latMin), m_nLatSec(latSec), m_strLatDir(std::move(latDir)),
-      m_nLonDeg(lonDeg), m_nLonMin(lonMin), m_nLonSec(lonSec), m_strLonDir(std::move(lonDir)),
-      m_nMilesEast(milesEast), m_nMilesSouth(milesSouth), m_nSpeedFactor(speedFactor),
-      m_nRange(range), m_nResolution(resolution), m_nFirstPoint(firstPoint), m_writer(writer),
+CScanJob::CScanJob(const ScanRequest& request, IPointWriter& writer, ISleeper& sleeper, std::uint64_t firstPoint,
+                   IReadWatch* watch)
+    : m_nLatDeg(request.latDeg), m_nLatMin(request.latMin), m_nLatSec(request.latSec), m_strLatDir(request.latDir),
+      m_nLonDeg(request.lonDeg), m_nLonMin(request.lonMin), m_nLonSec(request.lonSec), m_strLonDir(request.lonDir),
+      m_nMilesEast(request.milesEast), m_nMilesSouth(request.milesSouth), m_nSpeedFactor(request.speedFactor),
+      m_nRange(request.range), m_nResolution(request.resolution), m_nFirstPoint(firstPoint), m_writer(writer),
       m_sleeper(sleeper), m_watch(watch)
 {
+}
+
+ScanRequest CScanJob::Request() const
+{
+    return {m_nLatDeg,     m_nLatMin,     m_nLatSec,      m_strLatDir, m_nLonDeg,
+            m_nLonMin,     m_nLonSec,     m_strLonDir,    m_nMilesEast, m_nMilesSouth,
+            m_nSpeedFactor, m_nRange,     m_nResolution};
 }
 
 CScanJob::~CScanJob() = default;

@@ -5,6 +5,7 @@
 #include "PointSinks.h"
 #include "ReadWatch.h"
 #include "RequestCheck.h"
+#include "ScanRequest.h"
 #include "Walk.h"
 
 #include <atomic>
@@ -23,16 +24,12 @@ inline constexpr std::uint64_t kViewerPollMs = 50;
 
 class CScanJob {
 public:
-    // The thirteen values in the form's order; no checks here. Points go to writer and
-    // every wait goes through sleeper; both must outlive the job (the default does). The
-    // first pass begins at its point firstPoint (from 1): the points before it are neither
-    // written nor waited for; every later pass begins at point 1. watch, when given, sees
-    // the viewer read the points the writer writes; it must outlive the job.
-    CScanJob(std::int32_t latDeg, std::int32_t latMin, std::int32_t latSec, std::string latDir,
-             std::int32_t lonDeg, std::int32_t lonMin, std::int32_t lonSec, std::string lonDir,
-             std::int32_t milesEast, std::int32_t milesSouth, std::int32_t speedFactor,
-             std::int32_t range, std::int32_t resolution,
-             IPointWriter& writer, ISleeper& sleeper = RealSleeper(),
+    // The request, copied; no checks here. Points go to writer and every wait goes
+    // through sleeper; both must outlive the job (the default does). The first pass begins
+    // at its point firstPoint (from 1): the points before it are neither written nor
+    // waited for; every later pass begins at point 1. watch, when given, sees the viewer
+    // read the points the writer writes; it must outlive the job.
+    CScanJob(const ScanRequest& request, IPointWriter& writer, ISleeper& sleeper = RealSleeper(),
              std::uint64_t firstPoint = 1, IReadWatch* watch = nullptr);
     CScanJob(const CScanJob&) = delete;
     CScanJob& operator=(const CScanJob&) = delete;
@@ -70,6 +67,9 @@ public:
     // One whole pass, points, delays and pause gates included. False, with nothing
     // written, when the request yields no points.
     bool RunPass();
+
+    // The request the job was made from. Any thread.
+    ScanRequest Request() const;
 
     const std::int32_t m_nLatDeg;
     const std::int32_t m_nLatMin;

@@ -185,7 +185,7 @@ Counts CountWalk(IPointWriter& writer)
 {
     CCountingWindow window(writer);
     test::CNoSleep sleeper;
-    CScanJob job(45, 30, 0, "North", 122, 40, 0, "West", 3, 2, 0, 1000, 0, window, sleeper);
+    CScanJob job({45, 30, 0, "North", 122, 40, 0, "West", 3, 2, 0, 1000, 0}, window, sleeper);
     EXPECT_THROW(job.Run(), test::WalkStopped);
     EXPECT_EQ(window.Points(), kWarmUpPoints + kCountedPoints);
     return window.Counted();

@@ -119,7 +119,7 @@ TEST_F(LookAtFileTest, UnwritablePointsAreSkippedAndTheWalkGoesOn)
         if (n == 4)
             throw test::WalkStopped();
     };
-    CScanJob job(45, 0, 0, "North", 122, 0, 0, "West", 1, 1, 4, 1000, 0, tee, clock);
+    CScanJob job({45, 0, 0, "North", 122, 0, 0, "West", 1, 1, 4, 1000, 0}, tee, clock);
     EXPECT_THROW(job.Run(), test::WalkStopped);
     EXPECT_EQ(file.Written(), 1u) << "only the point after the obstacle went";
     EXPECT_EQ(ReadFile(Path("Vantrell.kml")), Expected(45.0f, -121.979553f, 1000));
@@ -184,7 +184,7 @@ TEST_F(LookAtFileTest, ReaderNeverSeesATornDocument)
                     throw test::WalkStopped();
             }
         } noWait(stop);
-        CScanJob job(45, 0, 0, "North", 122, 0, 0, "West", 3, 3, 0, 1000, 1, target, noWait);
+        CScanJob job({45, 0, 0, "North", 122, 0, 0, "West", 3, 3, 0, 1000, 1}, target, noWait);
         try {
             job.Run();
         } catch (const test::WalkStopped&) {

@@ -29,8 +29,9 @@ struct Request {
 inline CScanJob MakeJob(const Request& r, IPointWriter& writer, ISleeper& sleeper, std::uint64_t firstPoint = 1,
                         IReadWatch* watch = nullptr)
 {
-    return CScanJob(r.latDeg, r.latMin, r.latSec, r.latDir, r.lonDeg, r.lonMin, r.lonSec, r.lonDir, r.east,
-                    r.south, r.speed, r.range, r.resolution, writer, sleeper, firstPoint, watch);
+    return CScanJob({r.latDeg, r.latMin, r.latSec, r.latDir, r.lonDeg, r.lonMin, r.lonSec, r.lonDir, r.east,
+                     r.south, r.speed, r.range, r.resolution},
+                    writer, sleeper, firstPoint, watch);
 }
 
 template <class Both>

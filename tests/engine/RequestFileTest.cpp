@@ -43,7 +43,7 @@ std::string Preview(const std::string& inside, std::string_view lineEnd = kLineE
            end + "</Document>" + end + "</kml>" + end;
 }
 
-const RequestValues kGood = {45, 30, 15, "North", 122, 40, 0, "West", 10, 5, 20, 1000, 2};
+const ScanRequest kGood = {45, 30, 15, "North", 122, 40, 0, "West", 10, 5, 20, 1000, 2};
 
 std::string Replaced(std::string text, std::string_view from, std::string_view to)
 {
@@ -101,22 +101,22 @@ TEST_F(RequestFileTest, ValuesComeBackAsStored)
 {
     const std::int32_t kMax = 2147483647;
     const std::int32_t kMin = -kMax - 1;
-    const std::vector<RequestValues> table = {
+    const std::vector<ScanRequest> table = {
         kGood,
         {0, 0, 0, "", 0, 0, 0, "", 0, 0, 0, 0, 0}, // empty words
         {kMin, -1, kMax, "South", kMax, kMin, 59, "East", kMin, kMax, -7, -5, kMax},
     };
     for (const std::string_view lineEnd : {"\n", "\r\n"}) {
-        for (const RequestValues& values : table) {
+        for (const ScanRequest& values : table) {
             const std::string path = Write("plan.kml", Preview(RequestExtendedData(values, lineEnd), lineEnd));
             std::string error;
-            const std::optional<RequestValues> read = ReadPlanFile(path, error);
+            const std::optional<ScanRequest> read = ReadPlanFile(path, error);
             ASSERT_TRUE(read.has_value()) << error;
             EXPECT_EQ(*read, values);
         }
     }
-    const CScanJob job(45, 30, 15, "North", 122, 40, 0, "West", 10, 5, 20, 1000, 2, Discard());
-    EXPECT_EQ(ValuesOf(job), kGood);
+    const CScanJob job({45, 30, 15, "North", 122, 40, 0, "West", 10, 5, 20, 1000, 2}, Discard());
+    EXPECT_EQ(job.Request(), kGood);
     EXPECT_NE(Preview(RequestExtendedData(kGood, kLineEnd))
                   .find("<Data name=\"Miles East\"><value>10</value></Data>" + std::string(kLineEnd)),
               std::string::npos);
@@ -125,7 +125,7 @@ TEST_F(RequestFileTest, ValuesComeBackAsStored)
 TEST_F(RequestFileTest, PlanFileRefusals)
 {
     const std::string east = "<Data name=\"Miles East\"><value>10</value></Data>";
-    RequestValues odd = kGood;
+    ScanRequest odd = kGood;
     odd.latDir = "N&S <'\">";
     std::string atLimit = Preview(RequestExtendedData(kGood, kLineEnd));
     atLimit.resize(kMaxPlanFileBytes, ' ');
@@ -177,7 +177,7 @@ TEST_F(RequestFileTest, PlanFileRefusals)
             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
 #endif
         std::string error;
-        std::optional<RequestValues> read;
+        std::optional<ScanRequest> read;
         WithinDeadline([&] { read = ReadPlanFile(path, error); }, path);
         EXPECT_EQ(read.has_value(), row.error.empty()) << error;
         EXPECT_TRUE(row.error.empty() || error.find(row.error) != std::string::npos) << error;

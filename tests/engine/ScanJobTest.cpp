@@ -56,7 +56,7 @@ TEST(ConversionKeepsFloat32Rounding, CornersConvertBitForBit)
     };
     for (const Case& c : cases) {
         CRecorder rec;
-        CScanJob job(c.deg, c.min, c.sec, c.latWord, 0, 0, 0, "", 1, 1, 0, 0, 0, rec, rec);
+        CScanJob job({c.deg, c.min, c.sec, c.latWord, 0, 0, 0, "", 1, 1, 0, 0, 0}, rec, rec);
         float lat = 99, lon = 99;
         ASSERT_TRUE(job.ValidateAndConvert(lat, lon)) << c.deg << " " << c.latWord;
         EXPECT_EQ(std::bit_cast<std::uint32_t>(lat), c.bits) << c.deg << " " << c.latWord;
@@ -73,7 +73,7 @@ TEST(ConversionKeepsFloat32Rounding, CornersConvertBitForBit)
     };
     for (const LonCase& c : lonCases) {
         CRecorder rec;
-        CScanJob job(0, 0, 0, "", c.deg, c.min, 0, c.word, 1, 1, 0, 0, 0, rec, rec);
+        CScanJob job({0, 0, 0, "", c.deg, c.min, 0, c.word, 1, 1, 0, 0, 0}, rec, rec);
         float lat = 99, lon = 99;
         ASSERT_TRUE(job.ValidateAndConvert(lat, lon));
         EXPECT_EQ(std::bit_cast<std::uint32_t>(lon), c.bits) << c.deg << " " << c.word;
@@ -138,7 +138,7 @@ TEST(StepFollowsResolution, TenthsRoundedToFloat32EvenWhenInvalid)
     };
     for (const Case& c : cases) {
         CRecorder rec;
-        CScanJob job(0, 0, 0, c.latDir, 0, 0, 0, "", 1, 1, 0, 0, c.resolution, rec, rec);
+        CScanJob job({0, 0, 0, c.latDir, 0, 0, 0, "", 1, 1, 0, 0, c.resolution}, rec, rec);
         EXPECT_EQ(job.m_fStep, 0.25f);
         float lat = 0, lon = 0;
         job.ValidateAndConvert(lat, lon);
@@ -261,7 +261,7 @@ TEST(EveryAcceptedRequestEnds, PassesAtTheFloat32ReachFinish)
     };
     for (const Case& c : cases) {
         test::CCounter counter;
-        CScanJob job(0, 0, 0, "", 0, 0, 0, "", c.east, c.south, 0, 0, c.resolution, counter, counter);
+        CScanJob job({0, 0, 0, "", 0, 0, 0, "", c.east, c.south, 0, 0, c.resolution}, counter, counter);
         ASSERT_TRUE(job.RunPass());
         EXPECT_EQ(counter.points, c.points) << c.east << "x" << c.south;
     }
@@ -416,7 +416,7 @@ TEST(PauseGateHoldsNextPoint, RealThreadResumesWithinOnePollWithoutSecondDelay)
         }
     } clock;
 
-    CScanJob job(0, 0, 0, "", 0, 0, 0, "", 5, 5, 1, 100, 0, clock, clock);
+    CScanJob job({0, 0, 0, "", 0, 0, 0, "", 5, 5, 1, 100, 0}, clock, clock);
     std::thread worker([&] {
         try {
             job.Run();

@@ -84,6 +84,12 @@ private Q_SLOTS:
         QCOMPARE(fields, 13);
         // A screen reader must tell every field from every other, latitude from longitude.
         QCOMPARE(distinct.size(), std::size_t{13});
+        // Where the string table names a field, it names it as the plan and the preview do.
+        for (const ScanRequestField& field : kScanRequestFields) {
+            if (field.string != 0)
+                QCOMPARE(LoadResourceString(field.string),
+                         QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size())));
+        }
         // Spot checks against the labels as the user reads them.
         QCOMPARE(children.at(QStringLiteral("IDC_MILES_EAST")).first, QStringLiteral("Miles East"));
         QCOMPARE(children.at(QStringLiteral("IDC_RESOLUTION")).first, QStringLiteral("Resolution (1/10 miles)"));

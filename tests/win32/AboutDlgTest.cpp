@@ -286,7 +286,7 @@ TEST_F(AboutBoxTest, OpenPlanFillsTheFieldsWithTheRequestSavedInAPreview)
     EXPECT_TRUE(CloseBox(plan));
 }
 
-std::string PlanHolding(const RequestValues& values, const std::string& from = "", const std::string& to = "")
+std::string PlanHolding(const ScanRequest& values, const std::string& from = "", const std::string& to = "")
 {
     std::string text = "<kml><Document>\r\n" + RequestExtendedData(values, "\r\n") + "</Document></kml>\r\n";
     if (!from.empty())
@@ -299,8 +299,8 @@ TEST_F(AboutBoxTest, OpenPlanRefusalsFillNothing)
 {
     const Request r = FullRequest();
     m_program.Fill(r);
-    const RequestValues saved{45, 30, 15, "South", 122, 7, 30, "East", 3, 2, 4, 1500, 2};
-    RequestValues up = saved;
+    const ScanRequest saved{45, 30, 15, "South", 122, 7, 30, "East", 3, 2, 4, 1500, 2};
+    ScanRequest up = saved;
     up.latDir = "Up";
     const struct {
         const char* name;

@@ -1,8 +1,8 @@
 #include "Driver.h"
 
 #include "LookAtDocument.h"
+#include "RequestText.h"
 #include "ScanJob.h"
-#include "TextToNumber.h"
 
 #include <algorithm>
 #include <charconv>
@@ -206,10 +206,11 @@ std::vector<std::wstring> FieldTexts(const Request& request)
 std::vector<std::string> ExpectedDocuments(const Request& r, std::size_t count)
 {
     CCollector collector(count);
-    const auto number = [](const wchar_t* text) { return TextToInt32(Narrow(text)); };
-    CScanJob job(number(r.latDeg), number(r.latMin), number(r.latSec), Narrow(r.latWord), number(r.lonDeg),
-                 number(r.lonMin), number(r.lonSec), Narrow(r.lonWord), number(r.milesEast), number(r.milesSouth),
-                 number(r.speed), number(r.range), number(r.resolution), collector, collector);
+    RequestTexts texts;
+    const std::vector<std::wstring> wide = FieldTexts(r);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = Narrow(wide[i].c_str());
+    CScanJob job(RequestOfTexts(texts), collector, collector);
     try {
         job.Run();
     } catch (const CCollector::Enough&) {
