@@ -71,12 +71,16 @@ std::string CPlanView::ViewerLines()
         return "Viewer: cannot be watched in this folder.";
     const std::int64_t now = m_form.Clock().NowMs();
     std::string text;
-    if (status.read == 0 && now - m_form.m_startedMs >= kViewerMissingMs) {
+    // Versions the watch lost sight of are no sign of a missing viewer.
+    const bool noneTold = status.cannotTell != 0 && status.cannotTell == status.replaced;
+    if (status.read == 0 && !noneTold && now - m_form.m_startedMs >= kViewerMissingMs) {
         text = "Viewer: nothing has read " + std::string(kLookAtFileName) + " since Start (" +
                Ago(now - m_form.m_startedMs) + " ago). Check that the viewer's Network Link points at " +
                ReplacedFullPath() + ", refreshes periodically and flies to view.";
     } else {
         text = "Viewer: has read " + Grouped(status.read) + " of " + Grouped(status.replaced) + " points";
+        if (status.cannotTell != 0)
+            text += " (cannot tell for " + Grouped(status.cannotTell) + ")";
         if (status.lastReadMs >= 0)
             text += "; the last read was " + Ago(now - status.lastReadMs) + " ago";
         text += ".";
@@ -86,9 +90,14 @@ std::string CPlanView::ViewerLines()
         m_waitingFor = waiting;
         m_waitingSinceMs = now;
     }
-    if (waiting != 0)
+    const std::uint64_t emitted = m_job->Emitted();
+    if (waiting != 0) {
         text += "\nWaiting for the viewer to read point " + Grouped(PointInPass(*m_job, waiting)) + " (" +
                 Ago(now - m_waitingSinceMs) + ").";
+    } else if (status.newestCannotTell && emitted != 0) {
+        text += "\nViewer: cannot tell whether point " + Grouped(PointInPass(*m_job, emitted)) + " was read";
+        text += m_job->m_bFollow.load(std::memory_order_relaxed) ? "; the walk went on." : ".";
+    }
     return text;
 }
 

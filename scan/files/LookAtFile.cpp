@@ -20,10 +20,16 @@ void CLookAtFile::WritePoint(float latitude, float longitude, std::int32_t range
         return;
     if (m_watch)
         m_watch->Replacing();
-    if (!m_file.Replace(document, size))
+    ReplaceWay way = ReplaceWay::RenamedOver;
+    if (!m_file.Replace(document, size, &way))
         return;
     m_written.fetch_add(1, std::memory_order_relaxed);
-    if (m_watch)
+    if (!m_watch)
+        return;
+    // Handles opened before an in-place rewrite read the new document unseen.
+    if (way == ReplaceWay::RewrittenInPlace)
+        m_watch->RewroteInPlace();
+    else
         m_watch->Replaced();
 }
 

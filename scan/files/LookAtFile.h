@@ -14,8 +14,9 @@ namespace vantrell {
 
 class CLookAtFile final : public IPointWriter {
 public:
-    // watch, when given, is told around every replacement of the file, on the writing
-    // thread under the write lock; it must watch the same file and outlive the writer.
+    // watch, when given, is told around every replacement of the file, and which way it
+    // went, on the writing thread under the write lock; it must watch the same file and
+    // outlive the writer.
     explicit CLookAtFile(std::string_view fileName = kDefaultName, IReadWatch* watch = nullptr);
 
     // Worker thread. A point that cannot be written is skipped; the next one tries again.

@@ -13,6 +13,12 @@
 
 namespace vantrell {
 
+// How a replacement that succeeded put the new content in place.
+enum class ReplaceWay {
+    RenamedOver,      // a new file under the name: handles on the old one read the old
+    RewrittenInPlace, // the old file rewritten: handles opened before read the new
+};
+
 class CFileReplacer {
 public:
     // fileName: the file to keep replacing. On POSIX systems it is taken relative to the
@@ -41,8 +47,9 @@ public:
     // A reader through a memory mapping, which no lock stops, can still catch a write half
     // done. Where the lock is found not to stop another handle's read (Wine), the file is
     // never written in place and false is returned. A failure part-way through an
-    // in-place rewrite can leave the file partly rewritten.
-    bool Replace(const char* data, std::size_t size) noexcept;
+    // in-place rewrite can leave the file partly rewritten. On success, way (when given)
+    // says which of the two ways the replacement took.
+    bool Replace(const char* data, std::size_t size, ReplaceWay* way = nullptr) noexcept;
     static constexpr int kHeldRetryMs = 200; // well inside CLookAtFile::kFreezeWait
 
     const std::string& Target() const { return m_target; }

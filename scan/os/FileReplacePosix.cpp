@@ -128,8 +128,10 @@ void CFileReplacer::TakeNewName() noexcept
     m_suffix = MakeTemporarySuffix(static_cast<unsigned long>(::getpid()), RandomBits());
 }
 
-bool CFileReplacer::Replace(const char* data, std::size_t size) noexcept
+bool CFileReplacer::Replace(const char* data, std::size_t size, ReplaceWay* way) noexcept
 {
+    if (way)
+        *way = ReplaceWay::RenamedOver; // the only way here, stepping aside included
     char target[PATH_MAX];
     struct stat info {};
     bool exists = false;

@@ -186,8 +186,10 @@ void CFileReplacer::TakeNewName() noexcept
     m_suffix = MakeTemporarySuffix(GetCurrentProcessId(), RandomBits());
 }
 
-bool CFileReplacer::Replace(const char* data, std::size_t size) noexcept
+bool CFileReplacer::Replace(const char* data, std::size_t size, ReplaceWay* way) noexcept
 {
+    if (way)
+        *way = ReplaceWay::RenamedOver;
     if (m_widePath.empty())
         return false;
     const wchar_t* const target = m_widePath.c_str();
@@ -253,6 +255,8 @@ bool CFileReplacer::Replace(const char* data, std::size_t size) noexcept
     }
     m_heldThrough = held;
     DeleteFileW(temp);
+    if (way)
+        *way = ReplaceWay::RewrittenInPlace;
     return held && RewriteInPlace(target, data, size);
 }
 

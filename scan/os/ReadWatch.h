@@ -2,6 +2,8 @@
 // Whether the viewer has read the LookAt file since it was last replaced. The writer tells
 // the watch around each replacement; anyone may ask. ReadWatchLinux.cpp (inotify on the
 // file's folder) and ReadWatchWin32.cpp (an exclusive oplock on the file) implement it.
+// A version the watch loses sight of (a request refused, events lost, a rewrite in place)
+// is "cannot tell": never counted as read, and nothing more is waited for on it.
 
 #include "Clock.h"
 
@@ -18,6 +20,9 @@ struct ReadStatus {
     bool newestRead = false;      // the newest version written has been read
     std::int64_t lastReadMs = -1; // when the last read was seen, milliseconds of the
                                   // steady clock passed in (IClock), -1 for never
+    std::uint64_t cannotTell = 0; // of the versions, how many the watch lost sight of
+                                  // before their read; none of them is among `read`
+    bool newestCannotTell = false; // the newest version is one of those
 };
 
 // Any open of the file for more than its attributes counts as a read, by whoever makes it:
@@ -32,7 +37,15 @@ public:
     // Worker thread, called by the writer around each replace of the file, with the
     // writer's lock held: never both at once from two threads.
     virtual void Replacing() noexcept = 0; // before: e.g. Windows closes its handle
-    virtual void Replaced() noexcept = 0;  // after a replace that succeeded
+    virtual void Replaced() noexcept = 0;  // after a replace that renamed a new file over it
+    // After a replace that rewrote the file in place instead: handles opened before it
+    // still read the file, so no open tells of this version's read: "cannot tell".
+    virtual void RewroteInPlace() noexcept = 0;
+    // Worker thread, as the walk's pause gate begins to hold it and as it lets it go on:
+    // in between, the watch holds nothing that keeps the file's disk from being removed
+    // safely, and reads may go unseen.
+    virtual void Pausing() noexcept = 0;
+    virtual void Resuming() noexcept = 0;
     // Any thread. Allocates nothing, as the two above.
     virtual ReadStatus Status() noexcept = 0;
 };

@@ -17,14 +17,16 @@ namespace {
 // Opens of the file, and whatever puts a new version in its place or takes it away. A
 // reader that opened the old version before a replacement sends ACCESS and CLOSE_NOWRITE
 // after it, and a mapping reader sends OPEN only: so OPEN alone counts. Events of files
-// no longer in the folder are left out.
-constexpr std::uint32_t kMask =
-    IN_OPEN | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR | IN_EXCL_UNLINK;
+// no longer in the folder are left out. The folder's own removal or move ends the watch.
+constexpr std::uint32_t kMask = IN_OPEN | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF |
+                                IN_ONLYDIR | IN_EXCL_UNLINK;
 
 // inotify on the folder of the file a replacement writes, events read without blocking.
 // The events of one folder come in the order they happened, each queued before the call
 // that caused it returns. Every MOVED_TO (or removal) of the file's name starts a new
-// version in the queue's order; the one Replaced() finds newest is ours.
+// version in the queue's order; the one Replaced() finds newest is ours. Where events are
+// lost (the queue overflowed) or the watch is (its folder removed, moved or unmounted),
+// the newest version of ours is "cannot tell"; the next Replacing() watches again.
 class CReadWatchLinux final : public IReadWatch {
 public:
     CReadWatchLinux(std::string_view fileName, IClock& clock)
@@ -52,26 +54,36 @@ public:
     {
         const std::lock_guard<std::mutex> hold(m_lock);
         Drain();
-        if (m_wd < 0)
+        if (!Count())
             return;
-        ++m_status.replaced;
-        m_status.newestRead = false;
         // Our rename is queued by now; a Status() on another thread may already have taken
         // it, and opens after it, from the queue.
-        if (m_inPlace && m_version != m_ours) {
+        if (m_wd >= 0 && m_inPlace && m_version != m_ours) {
             m_ours = m_version;
             if (m_opened)
                 Credit(true);
         } else {
-            m_ours = 0; // not seen: no open can be told to be of it
+            LoseSight(); // not seen: no open can be told to be of it
         }
     }
+
+    void RewroteInPlace() noexcept override
+    {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        Drain();
+        if (Count())
+            LoseSight();
+    }
+
+    // inotify holds nothing open on the file, and an unmount ends the watch by itself.
+    void Pausing() noexcept override {}
+    void Resuming() noexcept override {}
 
     ReadStatus Status() noexcept override
     {
         const std::lock_guard<std::mutex> hold(m_lock);
         Drain();
-        return m_wd >= 0 ? m_status : ReadStatus{};
+        return m_wd >= 0 || m_lost ? m_status : ReadStatus{};
     }
 
 private:
@@ -112,7 +124,29 @@ private:
         if (m_wd >= 0)
             ::inotify_rm_watch(m_fd, m_wd);
         m_wd = -1;
+        m_lost = false;
         NewVersion(false);
+    }
+
+    // A version of ours was just written; false where nothing is watched.
+    bool Count() noexcept
+    {
+        if (m_wd < 0 && !m_lost)
+            return false;
+        ++m_status.replaced;
+        m_status.newestRead = false;
+        m_status.newestCannotTell = false;
+        return true;
+    }
+
+    // No open can be told to be of the newest version of ours any more.
+    void LoseSight() noexcept
+    {
+        m_ours = 0;
+        if (m_status.replaced == 0 || m_status.newestRead || m_status.newestCannotTell)
+            return;
+        ++m_status.cannotTell;
+        m_status.newestCannotTell = true;
     }
 
     void NewVersion(bool inPlace) noexcept
@@ -154,13 +188,19 @@ private:
     {
         if (event.mask & IN_Q_OVERFLOW) {
             NewVersion(false); // events were lost: whatever is there now is no version of ours
+            LoseSight();
             return;
         }
         if (event.wd != m_wd)
             return;
-        if (event.mask & IN_IGNORED) { // the folder is gone; Replacing() watches again
+        if (event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+            // The folder is gone, or its path may lead elsewhere now. The counts stand.
+            if ((event.mask & IN_IGNORED) == 0)
+                ::inotify_rm_watch(m_fd, m_wd);
             m_wd = -1;
+            m_lost = true;
             NewVersion(false);
+            LoseSight();
             return;
         }
         if (event.len == 0 || std::strcmp(name, m_name) != 0)
@@ -181,6 +221,7 @@ private:
     std::mutex m_lock;
     const int m_fd;
     int m_wd = -1;
+    bool m_lost = false;            // the watch ended by itself; Replacing() watches again
     char m_name[NAME_MAX + 1] = {}; // the replaced file's name in the watched folder
     std::uint64_t m_version = 1;    // counts the changes of the file under that name
     bool m_inPlace = false;         // the latest change put a file there

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace vantrell {
@@ -17,14 +18,38 @@ namespace {
 
 // NTSTATUS in OVERLAPPED::Internal once the request completes: broken by another
 // operation on the file, or ended by our own close of its handle.
-constexpr ULONG_PTR kBrokenByOther = 0x00000000;     // STATUS_SUCCESS
-constexpr DWORD kErrorCannotGrantRequestedOplock = 801; // absent from older headers
+constexpr ULONG_PTR kBrokenByOther = 0x00000000; // STATUS_SUCCESS
+// A version's request, refused, is asked again this often, this far apart, before the
+// version counts as "cannot tell": an indexer or a reader that holds the file briefly
+// has let go by then. The worker waits for the attempts, some tens of milliseconds.
+constexpr int kRequestAttempts = 4;
+constexpr DWORD kRequestRetryMs = 5;
+constexpr int kProbeAttempts = 4; // names tried for the probe's file of our own
+
+// Whether the extended full path lies on a network volume. There the server, not this
+// system, keeps the oplocks, and a request is refused or answered for the server's own
+// handles: nothing it says tells of the viewer's opens.
+bool OnRemoteVolume(std::wstring_view path)
+{
+    constexpr std::wstring_view kShare = L"\\\\?\\UNC\\";
+    constexpr std::wstring_view kExtended = L"\\\\?\\";
+    if (path.substr(0, kShare.size()) == kShare)
+        return true;
+    if (path.substr(0, kExtended.size()) == kExtended)
+        path.remove_prefix(kExtended.size());
+    if (path.size() < 3 || path[1] != L':' || path[2] != L'\\')
+        return false; // no drive letter: the probe decides
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_REMOTE; // a mapped network drive
+}
 
 // An exclusive (read-write) oplock on each version we write, held by a handle that asks
 // for attributes only, so it conflicts with no reader's sharing. Any other open asking for
 // more than attributes breaks it, and waits, with no timeout, until we acknowledge by
-// closing the handle: the holder thread does that at once and waits for nothing else
-// while it holds one. The worker waits for the holder, never the other way round.
+// closing the handle: the holder thread does that at once, above normal priority, and
+// waits for nothing else while it holds one. The worker waits for the holder, never the
+// other way round. Only a granted oplock's break counts as a read; a version whose
+// request stays refused, or that was rewritten in place, counts as "cannot tell".
 class CReadWatchWin32 final : public IReadWatch {
 public:
     CReadWatchWin32(std::string_view fileName, IClock& clock) : m_path(ExtendedFullPath(fileName)), m_clock(clock)
@@ -34,28 +59,16 @@ public:
         m_order = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         m_requested = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         m_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        // A file already there shows at once whether its folder grants oplocks; with none
-        // yet, a file of our own beside it does, named as the writer's temporaries are and
-        // gone again at its close (the plan offers pacing before anything is written).
         const bool ready = !m_path.empty() && m_broken && m_release && m_order && m_requested && m_done;
-        Outcome probe = ready ? Request(m_path, false) : Outcome::Unsupported;
-        if (probe == Outcome::Failed && GetFileAttributesW(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            const TemporarySuffix suffix = MakeTemporarySuffix(GetCurrentProcessId(), RandomBits());
-            probe = Request(m_path + std::wstring(suffix.text, suffix.text + suffix.size), true);
-        }
-        if (probe == Outcome::Granted)
-            Close(true);
-        if (probe == Outcome::Unsupported) {
-            m_status.watchable = false;
-            return;
-        }
-        m_holder = std::thread([this] { Hold(); });
+        m_status.watchable = ready && !OnRemoteVolume(m_path) && Probe();
+        if (m_status.watchable)
+            m_holder = std::thread([this] { Hold(); });
     }
 
     ~CReadWatchWin32()
     {
         if (m_holder.joinable()) {
-            Replacing();
+            Release();
             m_stopping.store(true);
             SetEvent(m_order);
             m_holder.join();
@@ -68,30 +81,36 @@ public:
     CReadWatchWin32& operator=(const CReadWatchWin32&) = delete;
 
     // A replacement fails while any handle on the file is open: ours goes first.
-    void Replacing() noexcept override
-    {
-        if (!m_holding)
-            return;
-        SetEvent(m_release);
-        WaitForSingleObject(m_done, INFINITE);
-        ResetEvent(m_release); // the holder waits on it no more
-        m_holding = false;
-    }
+    void Replacing() noexcept override { Release(); }
 
     void Replaced() noexcept override
     {
-        Replacing(); // in case the writer left it out
+        Release(); // in case the writer left Replacing() out
+        if (Count())
+            Order();
+    }
+
+    void RewroteInPlace() noexcept override
+    {
+        Release();
+        if (Count())
+            LoseSight();
+    }
+
+    // A break that came before the release still counts.
+    void Pausing() noexcept override { Release(); }
+
+    // A fresh oplock for the version still unread; opens while paused went unseen.
+    void Resuming() noexcept override
+    {
+        if (m_holding)
+            return;
         {
             const std::lock_guard<std::mutex> hold(m_lock);
-            if (!m_status.watchable)
+            if (!m_status.watchable || m_status.replaced == 0 || m_status.newestRead || m_status.newestCannotTell)
                 return;
-            ++m_status.replaced;
-            m_status.newestRead = false;
         }
-        // Once this returns, the new version is held: every later open is seen.
-        SetEvent(m_order);
-        WaitForSingleObject(m_requested, INFINITE);
-        m_holding = m_granted.load();
+        Order();
     }
 
     ReadStatus Status() noexcept override
@@ -101,13 +120,30 @@ public:
     }
 
 private:
-    enum class Outcome { Granted, Held, Unsupported, Failed };
-    // Held counts as a read: another handle is open on the version just written (or, after
-    // an in-place rewrite, still open on the file it rewrote).
+    enum class Outcome { Granted, Unsupported, Refused };
+
+    // Whether this folder grants the oplock at all, asked on a new file of our own beside
+    // the LookAt file, named as the writer's temporaries are and gone again at its close:
+    // no one else has that one open, so a refusal is the volume's (the plan offers pacing
+    // before anything is written). Constructor only.
+    bool Probe() noexcept
+    {
+        for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+            const TemporarySuffix suffix = MakeTemporarySuffix(GetCurrentProcessId(), RandomBits());
+            const Outcome outcome = Request(m_path + std::wstring(suffix.text, suffix.text + suffix.size), true);
+            if (outcome == Outcome::Granted) {
+                Close(true);
+                return true;
+            }
+            if (outcome == Outcome::Unsupported)
+                return false; // as under Wine
+        }
+        return false;
+    }
 
     // Holder thread, or the constructor before it starts: opens the file (with probe,
-    // creates it, to be deleted at its close) and asks for the oplock. Held: someone has
-    // the file open right now.
+    // creates it, to be deleted at its close) and asks for the oplock. Unsupported means
+    // something only to the probe; later, any refusal is one version's.
     Outcome Request(const std::wstring& path, bool probe) noexcept
     {
         const DWORD flags = FILE_FLAG_OVERLAPPED | FILE_FLAG_OPEN_REPARSE_POINT | (probe ? FILE_FLAG_DELETE_ON_CLOSE : 0);
@@ -115,7 +151,7 @@ private:
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              probe ? CREATE_NEW : OPEN_EXISTING, flags, nullptr);
         if (m_file == INVALID_HANDLE_VALUE)
-            return Outcome::Failed;
+            return Outcome::Refused; // gone, delete-pending, or the probe's name taken
         REQUEST_OPLOCK_INPUT_BUFFER in{};
         in.StructureVersion = REQUEST_OPLOCK_CURRENT_VERSION;
         in.StructureLength = sizeof in;
@@ -135,16 +171,28 @@ private:
         CloseHandle(m_file);
         m_file = INVALID_HANDLE_VALUE;
         switch (error) {
-        case ERROR_OPLOCK_NOT_GRANTED:
-            return Outcome::Held;
         case ERROR_NOT_SUPPORTED:
         case ERROR_INVALID_FUNCTION:
         case ERROR_INVALID_PARAMETER:
         case ERROR_CALL_NOT_IMPLEMENTED:
-            return Outcome::Unsupported; // as on network shares and under Wine
-        case kErrorCannotGrantRequestedOplock:
+            return Outcome::Unsupported;
         default:
-            return Outcome::Failed;
+            // ERROR_OPLOCK_NOT_GRANTED: another handle is open, the viewer's or one kept
+            // from before an in-place rewrite, which tells nothing of a read; 801
+            // (ERROR_CANNOT_GRANT_REQUESTED_OPLOCK) is a refusal too.
+            return Outcome::Refused;
+        }
+    }
+
+    // Holder thread: the oplock on the version now there, asked again briefly while refused.
+    bool RequestSoon() noexcept
+    {
+        for (int attempt = 1;; ++attempt) {
+            if (Request(m_path, false) == Outcome::Granted)
+                return true;
+            if (attempt == kRequestAttempts)
+                return false;
+            Sleep(kRequestRetryMs);
         }
     }
 
@@ -161,36 +209,75 @@ private:
 
     void Hold() noexcept
     {
+        // Every open of the file by anyone else waits for this thread's close.
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
         for (;;) {
             WaitForSingleObject(m_order, INFINITE);
             if (m_stopping.load())
                 return;
-            const Outcome outcome = Request(m_path, false);
-            Record(outcome);
-            m_granted.store(outcome == Outcome::Granted);
+            const bool granted = RequestSoon();
+            if (!granted)
+                LoseSight();
+            m_granted.store(granted);
             SetEvent(m_requested);
-            if (outcome != Outcome::Granted)
+            if (!granted)
                 continue;
             const HANDLE events[] = {m_broken, m_release};
             const DWORD woken = WaitForMultipleObjects(2, events, FALSE, INFINITE);
             // A break, or our release, which a break may have come just before.
-            const bool read = Close(woken != WAIT_OBJECT_0);
-            if (read)
-                Record(Outcome::Held);
+            if (Close(woken != WAIT_OBJECT_0))
+                Read();
             SetEvent(m_done);
         }
     }
 
-    void Record(Outcome outcome) noexcept
+    // Worker: the holder requests the oplock on the file now there. Once this returns,
+    // every later open of the newest version is seen, or it counts as "cannot tell".
+    void Order() noexcept
     {
-        if (outcome != Outcome::Held && outcome != Outcome::Unsupported)
+        SetEvent(m_order);
+        WaitForSingleObject(m_requested, INFINITE);
+        m_holding = m_granted.load();
+    }
+
+    // Worker: the holder lets its oplock go, a break that came first counted.
+    void Release() noexcept
+    {
+        if (!m_holding)
             return;
+        SetEvent(m_release);
+        WaitForSingleObject(m_done, INFINITE);
+        ResetEvent(m_release); // the holder waits on it no more
+        m_holding = false;
+    }
+
+    // Worker: a version of ours was just written; false where nothing is watched.
+    bool Count() noexcept
+    {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        if (!m_status.watchable)
+            return false;
+        ++m_status.replaced;
+        m_status.newestRead = false;
+        m_status.newestCannotTell = false;
+        return true;
+    }
+
+    // Nothing can tell any more whether the newest version is read.
+    void LoseSight() noexcept
+    {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        if (m_status.newestRead || m_status.newestCannotTell)
+            return;
+        ++m_status.cannotTell;
+        m_status.newestCannotTell = true;
+    }
+
+    // Holder: another open broke the oplock on the newest version.
+    void Read() noexcept
+    {
         const std::int64_t now = m_clock.NowMs();
         const std::lock_guard<std::mutex> hold(m_lock);
-        if (outcome == Outcome::Unsupported) {
-            m_status.watchable = false;
-            return;
-        }
         if (!m_status.newestRead)
             ++m_status.read;
         m_status.newestRead = true;
@@ -200,7 +287,7 @@ private:
     const std::wstring m_path;
     IClock& m_clock;
     std::mutex m_lock;
-    ReadStatus m_status{true};
+    ReadStatus m_status; // watchable set once, before the holder starts
     // The holder thread's, and the constructor's before it starts.
     HANDLE m_file = INVALID_HANDLE_VALUE;
     OVERLAPPED m_overlapped{};

@@ -128,25 +128,45 @@ void CScanJob::EmitPoint(float latitude, float longitude)
     m_emitted.store(m_emitted.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     // Valid requests have a speed factor >= 0, so this never wraps.
     m_sleeper.Sleep(static_cast<std::uint64_t>(m_nSpeedFactor) * 250u);
-    WaitForViewer();
-    while (m_bPaused.load(std::memory_order_relaxed))
-        m_sleeper.Sleep(kPausePollMs);
+    // A pause while the walk waits for the viewer holds it at the gate at once; the wait
+    // picks up again after it.
+    for (;;) {
+        const bool waited = WaitForViewer();
+        if (m_bPaused.load(std::memory_order_relaxed))
+            PauseGate();
+        if (waited)
+            break;
+    }
+    m_waitingFor.store(0, std::memory_order_relaxed);
 }
 
-void CScanJob::WaitForViewer()
+void CScanJob::PauseGate()
+{
+    if (m_watch)
+        m_watch->Pausing();
+    while (m_bPaused.load(std::memory_order_relaxed))
+        m_sleeper.Sleep(kPausePollMs);
+    if (m_watch)
+        m_watch->Resuming();
+}
+
+bool CScanJob::WaitForViewer()
 {
     if (!m_watch)
-        return;
+        return true;
     // A point whose write failed leaves the version before it the newest: that one's read
-    // ends the wait, so a point the writer skipped never holds the walk.
+    // ends the wait, so a point the writer skipped never holds the walk. Nor does a version
+    // the watch lost sight of.
     while (m_bFollow.load(std::memory_order_relaxed)) {
         const ReadStatus status = m_watch->Status();
-        if (!status.watchable || status.newestRead)
+        if (!status.watchable || status.newestRead || status.newestCannotTell)
             break;
+        if (m_bPaused.load(std::memory_order_relaxed))
+            return false;
         m_waitingFor.store(Emitted(), std::memory_order_relaxed);
         m_sleeper.Sleep(kViewerPollMs);
     }
-    m_waitingFor.store(0, std::memory_order_relaxed);
+    return true;
 }
 
 bool CScanJob::RunPass()

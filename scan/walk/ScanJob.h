@@ -90,17 +90,22 @@ public:
     // published through it, so relaxed order is enough.
     std::atomic<bool> m_bPaused{false};
     // The same for "Wait for the viewer to read each point": after each point's delay the
-    // walk also waits, before the pause gate, until the watch has seen the point read.
-    // Without a watch, or where it cannot watch, it never waits.
+    // walk also waits, before the pause gate, until the watch has seen the point read or
+    // cannot tell. Without a watch, or where it cannot watch, it never waits. A pause
+    // while it waits goes to the gate at once, and the wait goes on after it; the watch is
+    // told when the gate begins to hold and when it lets go.
     std::atomic<bool> m_bFollow{false};
 
     // The number of points emitted (as Emitted()) when the walk began waiting for the
-    // viewer to read the last of them; 0 while it does not wait. Any thread.
+    // viewer to read the last of them, a pause meanwhile included; 0 while it does not
+    // wait. Any thread.
     std::uint64_t WaitingFor() const { return m_waitingFor.load(std::memory_order_relaxed); }
 
 private:
     void EmitPoint(float latitude, float longitude);
-    void WaitForViewer();
+    // False when it stopped for the pause gate with the viewer's read still to come.
+    bool WaitForViewer();
+    void PauseGate();
 
     IPointWriter& m_writer;
     ISleeper& m_sleeper;

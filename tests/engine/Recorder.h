@@ -44,30 +44,56 @@ struct CNoSleep final : ISleeper {
     void Sleep(std::uint64_t) override {}
 };
 
-// A watch the test moves by hand: the writer's replacements, and the viewer's reads.
+// A watch the test moves by hand: the writer's replacements, and the viewer's reads, and
+// the versions it loses sight of. gate: what the walk told it of its pause gate, "p" as it
+// holds and "r" as it lets go (worker thread); resumeLoses: no fresh hold at a resume.
 struct CStandInWatch final : IReadWatch {
     std::atomic<bool> watchable{true};
-    std::atomic<std::uint64_t> replaced{0}, read{0};
-    std::atomic<bool> newestRead{false};
+    std::atomic<std::uint64_t> replaced{0}, read{0}, cannotTell{0};
+    std::atomic<bool> newestRead{false}, newestCannotTell{false};
     std::atomic<std::int64_t> lastReadMs{-1};
+    std::string gate;
+    bool resumeLoses = false;
 
     void Replacing() noexcept override {}
     void Replaced() noexcept override
     {
         ++replaced;
         newestRead = false;
+        newestCannotTell = false;
+    }
+    void RewroteInPlace() noexcept override
+    {
+        Replaced();
+        LoseSight();
+    }
+    void Pausing() noexcept override { gate += 'p'; }
+    void Resuming() noexcept override
+    {
+        gate += 'r';
+        if (resumeLoses)
+            LoseSight();
     }
     ReadStatus Status() noexcept override
     {
         if (!watchable)
             return {};
-        return {true, replaced, read, newestRead, lastReadMs};
+        return {true, replaced, read, newestRead, lastReadMs, cannotTell, newestCannotTell};
     }
+    // A read the real watches would see; none is seen of a version lost sight of.
     void ReadNewest(std::int64_t atMs = 0)
     {
+        if (newestCannotTell)
+            return;
         if (!newestRead.exchange(true))
             ++read;
         lastReadMs = atMs;
+    }
+    void LoseSight()
+    {
+        if (newestRead || newestCannotTell.exchange(true))
+            return;
+        ++cannotTell;
     }
 };
 

@@ -311,7 +311,9 @@ TEST(PauseGateHoldsNextPoint, PollsAfterTheDelayUntilCleared)
 }
 
 // Ticked, the walk waits after each point's delay, in polls, until the viewer has read
-// the point, then goes to the pause gate; unticked or unwatchable, it is the walk of old.
+// the point, or the watch cannot tell, then goes to the pause gate; unticked or
+// unwatchable, it is the walk of old. A pause while it waits goes to the gate at once,
+// with the watch told, and the wait goes on after it.
 TEST(WaitForTheViewer, AfterTheDelayUntilReadThenThePauseGate)
 {
     struct Case {
@@ -321,15 +323,24 @@ TEST(WaitForTheViewer, AfterTheDelayUntilReadThenThePauseGate)
         std::size_t pauseAt;      // poll of the first point at which Pause is pressed (0: never)
         std::size_t untickAt;     // poll at which the box is unticked (0: never)
         std::vector<std::string> kinds;
+        std::size_t loseAt = 0;   // poll at which the watch loses sight of the point (0: never)
+        bool inPlace = false;     // every point is rewritten in place
+        bool resumeLoses = false; // no fresh hold at the resume
+        std::string gate = "";    // what the watch was told of the gate
     };
     const std::string p = "point", d = "500", w = "50", g = "1000";
     const Case cases[] = {
         {"unticked", false, true, 3, 0, 0, {p, d, p, d, p}},
         {"ticked", true, true, 3, 0, 0, {p, d, w, w, w, p, d, w, w, w, p}},
         {"read during the delay", true, true, 0, 0, 0, {p, d, p, d, p}},
-        {"paused while waiting", true, true, 2, 1, 0, {p, d, w, w, g, g, p, d, w, w, p}},
+        {"paused while waiting", true, true, 2, 1, 0, {p, d, w, g, g, w, p, d, w, w, p}, 0, false, false, "pr"},
+        {"paused, and no fresh hold at the resume", true, true, 3, 1, 0, {p, d, w, g, g, p, d, w, w, w, p}, 0,
+         false, true, "pr"},
         {"unticked while waiting", true, true, 5, 0, 2, {p, d, w, w, p, d, p}},
         {"cannot be watched", true, false, 3, 0, 0, {p, d, p, d, p}},
+        // Requests refused, events lost (a queue overflow), the watch's folder gone.
+        {"a version the watch loses sight of", true, true, 5, 0, 0, {p, d, w, w, p, d, w, w, p}, 2},
+        {"rewritten in place", true, true, 3, 0, 0, {p, d, p, d, p}, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -337,12 +348,16 @@ TEST(WaitForTheViewer, AfterTheDelayUntilReadThenThePauseGate)
         rec.stopAfterPoints = 3;
         test::CStandInWatch watch;
         watch.watchable = c.watchable;
+        watch.resumeLoses = c.resumeLoses;
         CScanJob job = MakeJob({.speed = 2}, rec, rec, 1, &watch);
         job.m_bFollow = c.follow;
         std::size_t polls = 0, gates = 0;
         std::vector<std::uint64_t> waiting;
         rec.onPoint = [&](std::size_t) {
-            watch.Replaced();
+            if (c.inPlace)
+                watch.RewroteInPlace();
+            else
+                watch.Replaced();
             polls = 0;
             if (c.readAfter == 0)
                 watch.ReadNewest();
@@ -357,6 +372,8 @@ TEST(WaitForTheViewer, AfterTheDelayUntilReadThenThePauseGate)
                     job.m_bFollow = false;
                 if (polls == c.readAfter)
                     watch.ReadNewest();
+                if (polls == c.loseAt)
+                    watch.LoseSight();
             }
             if (ms == kPausePollMs && ++gates == 2)
                 job.m_bPaused = false;
@@ -366,6 +383,7 @@ TEST(WaitForTheViewer, AfterTheDelayUntilReadThenThePauseGate)
         for (const Event& e : rec.events)
             kinds.push_back(e.kind == Event::Point ? "point" : std::to_string(e.ms));
         EXPECT_EQ(kinds, c.kinds);
+        EXPECT_EQ(watch.gate, c.gate);
         for (const std::uint64_t point : waiting)
             EXPECT_TRUE(point == 1 || point == 2) << point;
         EXPECT_EQ(job.WaitingFor(), 0u);

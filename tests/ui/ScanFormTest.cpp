@@ -28,9 +28,11 @@ public:
     bool workerStarts = true;
     std::vector<CScanJob*> started;
     test::CStandInWatch watch;
+    test::CRecorder writer; // the points of a walk the test runs itself
     std::int64_t nowMs = 0;
 
     IReadWatch& ReadWatch() override { return watch; }
+    IPointWriter& PointWriter() override { return writer; }
     IClock& Clock() override { return *this; }
     std::int64_t NowMs() noexcept override { return nowMs; }
 
@@ -131,17 +133,23 @@ private:
     std::unique_ptr<char, decltype(&std::free)> m_previous{nullptr, &std::free};
 };
 
-// What the dialog says of the viewer while a scan runs, from the watch and the form's clock.
+// What the dialog says of the viewer while a scan runs, from the watch and the form's clock;
+// of a point the watch lost sight of, that it cannot tell, and never that nothing read it.
 TEST(PlanViewSaysWhatTheViewerDoes, ReadsSinceStartOrWhyNone)
 {
     CInFolder folder;
     CFakeForm form;
-    form.text = {{IDC_MILES_EAST, "1"}, {IDC_MILES_SOUTH, "1"}, {IDC_SPEED, "20"}, {IDC_RANGE, "1000"}};
+    form.text = {{IDC_MILES_EAST, "1"}, {IDC_MILES_SOUTH, "1"}, {IDC_SPEED, "0"}, {IDC_RANGE, "1000"}};
     form.nowMs = 5'000;
     form.SetFollow(true);
     form.OnBnClickedStart();
     ASSERT_TRUE(form.m_pJob);
     EXPECT_TRUE(form.m_pJob->m_bFollow.load()) << "the box's state goes to the job";
+    // Three points walked, unticked meanwhile (the stand-in sees no reads of them).
+    form.writer.stopAfterPoints = 4;
+    form.m_pJob->m_bFollow = false;
+    EXPECT_THROW(form.m_pJob->Run(), test::WalkStopped);
+    form.m_pJob->m_bFollow = true;
     CPlanView view(form);
     const auto viewer = [&] {
         const std::string progress = view.Progress();
@@ -158,8 +166,18 @@ TEST(PlanViewSaysWhatTheViewerDoes, ReadsSinceStartOrWhyNone)
     form.watch.Replaced();
     form.nowMs = 79'000;
     EXPECT_EQ(viewer(), "Viewer: has read 1 of 2 points; the last read was 1 min 3 s ago.");
+    form.watch.LoseSight();
+    EXPECT_EQ(viewer(), "Viewer: has read 1 of 2 points (cannot tell for 1); the last read was 1 min 3 s ago.\n"
+                        "Viewer: cannot tell whether point 3 was read; the walk went on.");
     form.SetFollow(false);
     EXPECT_FALSE(form.m_pJob->m_bFollow.load());
+    EXPECT_EQ(viewer(), "Viewer: has read 1 of 2 points (cannot tell for 1); the last read was 1 min 3 s ago.\n"
+                        "Viewer: cannot tell whether point 3 was read.");
+    form.watch.read = 0;
+    form.watch.cannotTell = 2;
+    form.watch.lastReadMs = -1;
+    EXPECT_EQ(viewer(), "Viewer: has read 0 of 2 points (cannot tell for 2).\n"
+                        "Viewer: cannot tell whether point 3 was read.");
     form.watch.watchable = false;
     EXPECT_FALSE(view.CanFollow());
     EXPECT_EQ(viewer(), "Viewer: cannot be watched in this folder.");
