@@ -5,8 +5,9 @@
 
 namespace vantrell::bench {
 
-// Run names: "BM_Pass/..." (the walk), "<writer>/round:N" (one file writer round).
+// Run names: "BM_Pass/..." (the walk), "BM_KeepPoints" (a pass kept to a track), "<writer>/round:N" (one file writer round).
 inline constexpr std::string_view kPassName = "BM_Pass/";
+inline constexpr std::string_view kKeepName = "BM_KeepPoints";
 inline constexpr std::string_view kOurWriterName = "BM_WritePoint/CLookAtFile";
 inline constexpr std::string_view kBaselineWriterName = "BM_WritePoint/RawPosix";
 inline constexpr std::string_view kRoundTag = "/round:";

@@ -121,6 +121,13 @@ void Summarise(const std::vector<benchmark::BenchmarkReporter::Run>& runs)
             walkSecondsPerPoint = std::max(walkSecondsPerPoint, 1.0 / rate->second.value);
             continue;
         }
+        if (StartsWith(name, kKeepName)) {
+            const auto points = run.counters.find("points/pass"), kept = run.counters.find("kept");
+            if (points != run.counters.end() && kept != run.counters.end())
+                std::printf("kept set of a %.0f-point pass against a 100,000-vertex track: %.0f ms (%.0f kept)\n",
+                            points->second.value, RealSeconds(run) * 1e3, kept->second.value);
+            continue;
+        }
         const bool ours = StartsWith(name, kOurWriterName);
         if (!ours && !StartsWith(name, kBaselineWriterName))
             continue;

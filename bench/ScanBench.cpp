@@ -1,10 +1,14 @@
 // The walk alone: whole passes into a writer and a sleeper that do nothing, so what is
 // left is the walk's own arithmetic and its two virtual calls per point.
 
+#include "AreaWalk.h"
+#include "Bench.h"
 #include "LookAtDocument.h"
 #include "ScanJob.h"
 
 #include <benchmark/benchmark.h>
+
+#include <cmath>
 
 namespace vantrell::bench {
 namespace {
@@ -44,6 +48,36 @@ BENCHMARK(BM_Pass)
     ->Args({10, 10, 1})
     ->Args({100, 100, 1})
     ->Unit(benchmark::kMicrosecond);
+
+// The kept set of a pass against a long winding track: a road of 100,000 vertices that
+// winds south-east across some 250 by 250 miles, walked at a quarter mile (1,000,000
+// points a pass) with a 620 m view and the default corridor.
+void BM_KeepPoints(benchmark::State& state)
+{
+    Area area;
+    area.fileName = "track.gpx";
+    GeoPath& track = area.paths.emplace_back();
+    constexpr int kVertices = 100'000;
+    for (int i = 0; i < kVertices; ++i) {
+        const double t = static_cast<double>(i) / (kVertices - 1);
+        track.push_back({40.0 - 3.6 * t + 0.05 * std::sin(t * 400.0), -100.0 + 4.7 * t + 0.05 * std::cos(t * 310.0)});
+    }
+    ScanRequest user;
+    user.range = 620;
+    const std::optional<ScanRequest> r = RequestForArea(area, user);
+    CNullWriter writer;
+    CNoSleeper sleeper;
+    CScanJob job(*r, writer, sleeper);
+    std::uint64_t kept = 0, points = 0;
+    for (auto _ : state) {
+        const std::shared_ptr<const KeptPoints> set = KeepPoints(job, area);
+        kept = set->Kept();
+        points = set->Points();
+    }
+    state.counters["points/pass"] = static_cast<double>(points);
+    state.counters["kept"] = static_cast<double>(kept);
+}
+BENCHMARK(BM_KeepPoints)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What formatting adds to every file write; both writers below pay it.
 void BM_FormatLookAt(benchmark::State& state)

@@ -137,6 +137,9 @@ std::optional<std::uint64_t> FindPoint(const CScanJob& job, float latitude, floa
         }
     } finder{latitude, longitude, false, std::nullopt};
     WalkPass(job.Check(), *shape, finder);
+    // A walk kept to an area numbers its kept points only, and writes no other.
+    if (const KeptPoints* kept = job.Kept(); kept && finder.found)
+        return kept->Contains(*finder.found) ? std::optional<std::uint64_t>(kept->Rank(*finder.found)) : std::nullopt;
     return finder.found;
 }
 

@@ -33,7 +33,8 @@ inline constexpr std::uint64_t kExactSteps = 30'000'000;
 OutsideCount CountOutside(const CScanJob& job, const PassShape& shape);
 
 // The number, from 1, of the first point of job's pass that the LookAt file prints as it
-// prints this one (latitude, longitude and range); nothing when no point does. Steps the
+// prints this one (latitude, longitude and range); nothing when no point does. A job
+// kept to an area counts its kept points only, and finds no other. Steps the
 // whole pass at most, printing one latitude a row.
 std::optional<std::uint64_t> FindPoint(const CScanJob& job, float latitude, float longitude, std::int32_t range);
 

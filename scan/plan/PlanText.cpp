@@ -78,6 +78,13 @@ std::string Points(std::uint64_t n)
     return Grouped(n) + (n == 1 ? " point" : " points");
 }
 
+// The sentence with its first letter, a lower-case ASCII one, in upper case.
+std::string Capitalised(std::string sentence)
+{
+    sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
+    return sentence;
+}
+
 } // namespace
 
 std::vector<std::string> BrokenLimits(const CScanJob& job)
@@ -262,12 +269,26 @@ std::string PlanText(CScanJob& job, const PlanOptions& options)
     }
 
     const std::uint64_t speed = static_cast<std::uint32_t>(job.m_nSpeedFactor); // valid: >= 0
-    std::string text = capped + Points(shape->points) + " per pass; ";
-    if (speed == 0) {
-        text += "speed factor 0 pauses after no point, so a pass takes only as long as its file writes.\n";
+    const std::uint64_t perPass = job.PassPoints(*shape);
+    const std::string pacing = speed == 0 ? "speed factor 0 pauses after no point, so a pass takes only as long "
+                                            "as its file writes.\n"
+                                          : "at " + QuartersAsSeconds(job.m_nSpeedFactor) +
+                                                " s per point one pass takes " + QuarterSecondsText(perPass, speed) +
+                                                ".\n";
+    std::string text = capped;
+    if (const KeptPoints* kept = job.Kept()) {
+        const std::string area = "the area of " + Quoted(kept->AreaName());
+        if (kept->TooLarge())
+            return text + "The pass has " + Points(shape->points) + ", more than the " + Grouped(kMaxKeptPass) +
+                   " that can be kept to " + area + ": a scan of this request writes nothing. A larger Resolution "
+                   "makes fewer points.\n";
+        if (perPass == 0)
+            return text + "None of the " + Points(shape->points) + " per pass lies in " + area +
+                   ": a scan of this request writes nothing.\n";
+        text += Grouped(perPass) + " of " + Points(shape->points) + " per pass " + (perPass == 1 ? "lies" : "lie") +
+                " in " + area + "; the others are skipped.\n" + Capitalised(pacing);
     } else {
-        text += "at " + QuartersAsSeconds(job.m_nSpeedFactor) + " s per point one pass takes " +
-                QuarterSecondsText(shape->points, speed) + ".\n";
+        text += Points(shape->points) + " per pass; " + pacing;
     }
     const std::string step = Miles(shape->step);
     if (shape->pointsPerRow > 0) {
@@ -291,7 +312,7 @@ namespace {
 std::uint64_t Reached(const CScanJob& job, const PassShape& shape, std::uint64_t emitted)
 {
     // A first pass that began at a later point counts from there, as the walk does.
-    return emitted + job.FirstPoint(shape.points) - 1;
+    return emitted + job.FirstPoint(job.PassPoints(shape)) - 1;
 }
 
 } // namespace
@@ -299,9 +320,9 @@ std::uint64_t Reached(const CScanJob& job, const PassShape& shape, std::uint64_t
 std::uint64_t PointInPass(const CScanJob& job, std::uint64_t emitted)
 {
     const std::optional<PassShape> shape = CountPass(job);
-    if (!shape || emitted == 0)
+    if (!shape || emitted == 0 || job.PassPoints(*shape) == 0)
         return 0;
-    return (Reached(job, *shape, emitted) - 1) % shape->points + 1;
+    return (Reached(job, *shape, emitted) - 1) % job.PassPoints(*shape) + 1;
 }
 
 std::string ResumeText(std::uint64_t point)
@@ -313,12 +334,12 @@ std::string ProgressText(CScanJob& job, std::uint64_t emitted, bool paused)
 {
     const std::optional<PassShape> shape = CountPass(job);
     std::string text;
-    if (!shape) {
+    if (!shape || job.PassPoints(*shape) == 0) {
         text = "No points: a scan of this request writes nothing";
     } else if (emitted == 0) {
         text = PassLine(1) + "starting";
     } else {
-        const std::uint64_t perPass = shape->points;
+        const std::uint64_t perPass = job.PassPoints(*shape); // the kept ones, for an area
         const std::uint64_t reached = Reached(job, *shape, emitted);
         const std::uint64_t point = (reached - 1) % perPass + 1;
         const std::uint64_t left = perPass - point;

@@ -176,19 +176,29 @@ bool CScanJob::RunPass()
     if (!check.YieldsPoints())
         return false;
     const PassShape shape = ShapeOf(check, m_nMilesEast, m_nMilesSouth);
-    // Every point is stepped, in the walk's own order, and emitted from `first` on: a
-    // pass that begins later than its point 1 is still the same walk.
+    // A kept set that keeps nothing (or was made for another pass) would walk in vain
+    // for ever, without a pause.
+    if (PassPoints(shape) == 0)
+        return false;
+    const KeptPoints* const kept = m_kept.get();
+    // Every point is stepped, in the walk's own order, and the kept ones are emitted from
+    // the `first` of them on: a pass that begins later than its point 1 is still the
+    // same walk. Without an area every point is kept.
     struct Emitter {
         CScanJob& job;
+        const KeptPoints* kept;
         std::uint64_t first;
+        std::uint64_t ordinal = 0; // kept points stepped so far
         RowVisit Row(const WalkRow&) { return RowVisit::Step; }
         bool Point(std::uint64_t index, float latitude, float longitude, bool)
         {
-            if (index >= first)
+            if (kept && !kept->Contains(index))
+                return true;
+            if (++ordinal >= first)
                 job.EmitPoint(latitude, longitude);
             return true;
         }
-    } emitter{*this, m_passes++ == 0 ? FirstPoint(shape.points) : 1};
+    } emitter{*this, kept, m_passes++ == 0 ? FirstPoint(PassPoints(shape)) : 1};
     WalkPass(check, shape, emitter);
     return true;
 }

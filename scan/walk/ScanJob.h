@@ -2,6 +2,7 @@
 // The scan request and its walk: a serpentine path of equal steps over the rectangle
 // that hangs south-east of a north-west corner, pass after pass.
 
+#include "KeptPoints.h"
 #include "PointSinks.h"
 #include "ReadWatch.h"
 #include "RequestCheck.h"
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vantrell {
@@ -61,6 +63,22 @@ public:
         return m_nFirstPoint >= 1 && m_nFirstPoint <= points ? m_nFirstPoint : 1;
     }
 
+    // Keeps the walk to the points of kept, made for this job's pass (KeepPoints): the
+    // others get no write, no delay and no wait, and the first point, Emitted() and the
+    // plan's counts number the kept points only. Call before the worker starts; null
+    // walks the whole rectangle.
+    void KeepTo(std::shared_ptr<const KeptPoints> kept) { m_kept = std::move(kept); }
+    const KeptPoints* Kept() const { return m_kept.get(); }
+
+    // Points one pass of shape writes: all, or the kept ones; none for a kept set made
+    // for another pass.
+    std::uint64_t PassPoints(const PassShape& shape) const
+    {
+        if (!m_kept)
+            return shape.points;
+        return m_kept->Points() == shape.points ? m_kept->Kept() : 0;
+    }
+
     // One point to the writer: latitude first, though the file lists longitude first.
     void WriteLookAt(float latitude, float longitude, std::int32_t range);
 
@@ -110,6 +128,7 @@ private:
     IPointWriter& m_writer;
     ISleeper& m_sleeper;
     IReadWatch* const m_watch;
+    std::shared_ptr<const KeptPoints> m_kept; // set before the worker starts, then read only
     std::atomic<std::uint64_t> m_waitingFor{0}; // written by the worker only
     std::atomic<std::uint64_t> m_emitted{0}; // written by the worker only
     std::uint64_t m_passes = 0;              // passes begun; the worker's only

@@ -3,6 +3,7 @@
 // Every replaceable operator new and delete below counts its calls and forwards to
 // malloc and free, so the sanitizers still see every block.
 
+#include "AreaWalk.h"
 #include "LookAtFile.h"
 #include "ReadWatch.h"
 #include "Recorder.h"
@@ -180,12 +181,15 @@ public:
 };
 
 // Walks from pass to pass (a 3 x 2 mile request at the default step makes about a
-// hundred points a pass), so pass restarts fall inside the counted window too.
-Counts CountWalk(IPointWriter& writer)
+// hundred points a pass), so pass restarts fall inside the counted window too; kept to
+// area where one is given, its set made before the walk.
+Counts CountWalk(IPointWriter& writer, const Area* area = nullptr)
 {
     CCountingWindow window(writer);
     test::CNoSleep sleeper;
     CScanJob job({45, 30, 0, "North", 122, 40, 0, "West", 3, 2, 0, 1000, 0}, window, sleeper);
+    if (area)
+        job.KeepTo(KeepPoints(job, *area));
     EXPECT_THROW(job.Run(), test::WalkStopped);
     EXPECT_EQ(window.Points(), kWarmUpPoints + kCountedPoints);
     return window.Counted();
@@ -267,6 +271,11 @@ TEST(NoAllocationPerPoint, WalkThroughNullWriter)
     const Counts counted = CountWalk(writer);
     EXPECT_EQ(counted.news, 0u) << "operator new calls over " << kCountedPoints << " points";
     EXPECT_EQ(counted.deletes, 0u) << "operator delete calls over " << kCountedPoints << " points";
+    // Kept to a road across the rectangle's corner, skipping most of its points.
+    const Area road{{}, {{{45.5, -122.6667}, {45.48, -122.63}}}, "road.gpx"};
+    const Counts kept = CountWalk(writer, &road);
+    EXPECT_EQ(kept.news, 0u) << "operator new calls over " << kCountedPoints << " kept points";
+    EXPECT_EQ(kept.deletes, 0u) << "operator delete calls over " << kCountedPoints << " kept points";
 }
 
 // Asks the read watch after every point, and reads the file after every tenth, as the

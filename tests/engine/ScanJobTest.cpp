@@ -1,3 +1,4 @@
+#include "AreaWalk.h"
 #include "Recorder.h"
 #include "ScanJob.h"
 
@@ -214,6 +215,32 @@ TEST(WalkFollowsSerpentine, EdgesOfTheWorldAreWrittenAsComputed)
     EXPECT_EQ(antimeridian.PrintedPoints(), (std::vector<std::string>{"0.000000 180.003342", "0.000000 180.006958"}));
 }
 
+// Skipped points are stepped but neither written nor waited for; the first point counts
+// kept points only, and a later pass begins at the first kept one.
+TEST(AreaWalkKeepsItsPoints, SkippedPointsGetNoWriteAndNoDelay)
+{
+    const std::string second = "45.000000 -121.989777", thirteenth = "44.992775 -121.984665";
+    struct Case {
+        std::uint64_t firstPoint;
+        std::vector<std::string> points;
+    };
+    const Case cases[] = {
+        {1, {second, thirteenth, second}},
+        {2, {thirteenth, second, thirteenth}},
+        {3, {second, thirteenth, second}}, // beyond the kept points: from the first
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.firstPoint);
+        CRecorder rec;
+        rec.stopAfterPoints = 3;
+        CScanJob job = MakeJob({.range = 100}, rec, rec, c.firstPoint);
+        job.KeepTo(KeepPoints(job, test::TwoPlaces(), 1));
+        EXPECT_THROW(job.Run(), WalkStopped);
+        EXPECT_EQ(rec.PrintedPoints(), c.points);
+        EXPECT_EQ(rec.events.size(), 5u) << "one delay a written point";
+    }
+}
+
 TEST(NoPointsMeansNoWork, RunReturnsWithoutWritingOrWaiting)
 {
     const Request cases[] = {
@@ -231,6 +258,15 @@ TEST(NoPointsMeansNoWork, RunReturnsWithoutWritingOrWaiting)
         job.Run(); // must return at once
         EXPECT_TRUE(rec.events.empty());
     }
+    // An area the rectangle misses, or a set made for another pass, would spin unpaced.
+    CRecorder rec;
+    CScanJob job = MakeJob({}, rec);
+    job.KeepTo(KeepPoints(job, {{}, {{{10.0, 10.0}}}, "far.gpx"}));
+    job.Run();
+    CScanJob other = MakeJob({.east = 2}, rec);
+    other.KeepTo(KeepPoints(MakeJob({.range = 100}, rec), test::TwoPlaces(), 1));
+    other.Run();
+    EXPECT_TRUE(rec.events.empty());
 }
 
 TEST(EveryAcceptedRequestEnds, PassesAtTheFloat32ReachFinish)

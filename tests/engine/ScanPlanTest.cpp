@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <limits>
 
 namespace vantrell {
@@ -261,6 +262,42 @@ TEST(ResumedWalkIsTheSameWalk, FromPointKThenWholePasses)
     Request farther = r;
     farther.range = 1001;
     EXPECT_EQ(FindPoint(MakeJob(farther, other), points[1].latitude, points[1].longitude, r.range), std::nullopt);
+}
+
+// Progress, the first point and the found point number the kept points, and the plan
+// says how many there are of the rectangle's.
+TEST(AreaPlanCountsKeptPoints, ProgressResumeAndPlan)
+{
+    const auto twoLines = [](CScanJob& job) {
+        const std::string text = PlanText(job);
+        return text.substr(0, text.find('\n', text.find('\n') + 1) + 1);
+    };
+    CRecorder rec;
+    CScanJob job = MakeJob({.range = 100}, rec, rec, 2);
+    job.KeepTo(KeepPoints(job, test::TwoPlaces(), 1));
+    EXPECT_EQ(ProgressText(job, 1, false), "Pass 1: point 2 of 2 (100 %), the last of this pass");
+    EXPECT_EQ(ProgressText(job, 2, false), "Pass 2: point 1 of 2 (50 %), about 1 s left in this pass");
+    EXPECT_EQ(PointInPass(job, 4), 1u);
+    EXPECT_EQ(FindPoint(job, 44.992775f, -121.984665f, 100), 2u);
+    EXPECT_EQ(FindPoint(job, 45.0f, -121.994888f, 100), std::nullopt) << "a skipped point";
+    EXPECT_EQ(twoLines(job), "2 of 20 points per pass lie in the area of \"places.gpx\"; the others "
+                                             "are skipped.\nAt 1.00 s per point one pass takes 2 s.\n");
+    CScanJob one = MakeJob({.speed = 0, .range = 100}, rec);
+    one.KeepTo(KeepPoints(one, {{}, {{{45.0, -121.989777}}}, "a \"b\".gpx"}, 1));
+    EXPECT_EQ(twoLines(one), "1 of 20 points per pass lies in the area of \"a \\\"b\\\".gpx\"; the others "
+                                             "are skipped.\nSpeed factor 0 pauses after no point, so a pass takes only "
+                                             "as long as its file writes.\n");
+
+    // A road of 300 miles south-east from 40° N 100° W, at a quarter mile and 620 m.
+    const double south = 212.132 / kMilesPerDegree;
+    const double east = south / std::cos((40.0 - south / 2) * 3.14159265358979323846 / 180.0);
+    const Area road{{}, {{{40.0, -100.0}, {40.0 - south, -100.0 + east}}}, "road.gpx"};
+    const std::optional<ScanRequest> r = RequestForArea(road, {.speedFactor = 20, .range = 620});
+    ASSERT_EQ(r, (ScanRequest{40, 0, 0, "North", 100, 0, 0, "West", 217, 213, 20, 620, 0}));
+    CScanJob walk(*r, rec, rec);
+    walk.KeepTo(KeepPoints(walk, road));
+    EXPECT_EQ(twoLines(walk), "7,099 of 740,388 points per pass lie in the area of \"road.gpx\"; the "
+                                             "others are skipped.\nAt 5.00 s per point one pass takes 9 h 51 min 35 s.\n");
 }
 
 // A path cut short still comes with the whole area: its outline reaches the walk's last

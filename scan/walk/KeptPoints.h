@@ -1,0 +1,71 @@
+#pragma once
+// Which points of one pass a walk kept to an area writes: a bit a point, made once per
+// job before its worker starts (KeepPoints in AreaWalk.h) and never changed after, so
+// the worker and the planner may share it. Asking costs arithmetic only: a walked point
+// allocates nothing.
+
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vantrell {
+
+class KeptPoints {
+public:
+    // A pass of `points` points of which none is kept yet; areaName as the plan quotes it.
+    // tooLarge: the pass has more points than a kept set may hold, and none is walked.
+    KeptPoints(std::uint64_t points, std::string areaName, bool tooLarge = false)
+        : m_points(points), m_areaName(std::move(areaName)), m_tooLarge(tooLarge),
+          m_bits(tooLarge ? 0 : static_cast<std::size_t>((points + 63) / 64), 0)
+    {
+    }
+
+    // index: the point's number in the pass, from 1.
+    void Keep(std::uint64_t index)
+    {
+        std::uint64_t& word = m_bits[static_cast<std::size_t>((index - 1) / 64)];
+        const std::uint64_t bit = std::uint64_t{1} << ((index - 1) % 64);
+        m_kept += (word & bit) == 0;
+        word |= bit;
+    }
+    bool Contains(std::uint64_t index) const
+    {
+        if (index == 0 || index > m_points || m_tooLarge)
+            return false;
+        return (m_bits[static_cast<std::size_t>((index - 1) / 64)] >> ((index - 1) % 64)) & 1u;
+    }
+
+    // Kept points up to and including pass point index: its number among the kept.
+    std::uint64_t Rank(std::uint64_t index) const
+    {
+        if (m_tooLarge || index == 0)
+            return 0;
+        const std::uint64_t end = index < m_points ? index : m_points;
+        std::uint64_t rank = 0;
+        for (std::size_t w = 0; w < end / 64; ++w)
+            rank += static_cast<std::uint64_t>(std::popcount(m_bits[w]));
+        if (end % 64 != 0)
+            rank += static_cast<std::uint64_t>(
+                std::popcount(m_bits[static_cast<std::size_t>(end / 64)] & ((std::uint64_t{1} << (end % 64)) - 1)));
+        return rank;
+    }
+
+    std::uint64_t Points() const { return m_points; } // of the whole pass
+    std::uint64_t Kept() const { return m_kept; }
+    bool TooLarge() const { return m_tooLarge; }
+    const std::string& AreaName() const { return m_areaName; }
+
+private:
+    std::uint64_t m_points;
+    std::uint64_t m_kept = 0;
+    std::string m_areaName;
+    bool m_tooLarge;
+    std::vector<std::uint64_t> m_bits;
+};
+
+// The most points a pass kept to an area may have: 8 MiB of bits, and seconds to make.
+inline constexpr std::uint64_t kMaxKeptPass = std::uint64_t{1} << 26;
+
+} // namespace vantrell
