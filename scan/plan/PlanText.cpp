@@ -135,6 +135,8 @@ std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& sha
         if (remedies.moreSouth)
             works.push_back(Count(*remedies.moreSouth) + (*remedies.moreSouth == 1 ? " mile" : " miles") +
                             " more south");
+        if (works.empty() && remedies.unchecked)
+            return text;
         if (works.empty())
             return text + " No Range, Resolution or Miles South closes the gaps: only another area does.";
         works.front()[0] = 'A';

@@ -435,6 +435,25 @@ namespace {
 // Candidate requests tried for one remedy at most; each walks a pass.
 constexpr int kMostTries = 256;
 
+// Row pairs that the searches of one plan may measure in all, some 0.4 s: a pass of
+// millions of rows is measured a few times at most, and what is not checked is not said.
+constexpr std::uint64_t kSearchPairs = 4'000'000;
+
+struct SearchBudget {
+    std::uint64_t pairsLeft = kSearchPairs;
+    bool exhausted = false;
+
+    bool Spend(const PassShape& shape)
+    {
+        if (shape.rowPairs > pairsLeft) {
+            exhausted = true;
+            return false;
+        }
+        pairsLeft -= shape.rowPairs;
+        return true;
+    }
+};
+
 CScanJob Variant(const CScanJob& job, std::int32_t milesSouth, std::int32_t resolution)
 {
     return CScanJob(job.m_nLatDeg, job.m_nLatMin, job.m_nLatSec, job.m_strLatDir, job.m_nLonDeg, job.m_nLonMin,
@@ -445,31 +464,36 @@ CScanJob Variant(const CScanJob& job, std::int32_t milesSouth, std::int32_t reso
 bool NoGap(double share) { return 1.0 - share <= kMostUnseen; }
 
 // The variant's pass, if it has points and its views leave no gap in area.
-std::optional<PassShape> WithoutGap(const CScanJob& variant, const IMeasuredArea& area)
+std::optional<PassShape> WithoutGap(const CScanJob& variant, const IMeasuredArea& area, SearchBudget& budget)
 {
     const std::optional<PassShape> shape = CountPass(variant);
-    if (!shape || !NoGap(MeasuredShare(variant.Check(), *shape, variant.m_nRange, area)))
+    if (!shape || !budget.Spend(*shape) || !NoGap(MeasuredShare(variant.Check(), *shape, variant.m_nRange, area)))
         return std::nullopt;
     return shape;
 }
 
 std::optional<std::int32_t> RangeOver(const RequestCheck& check, const PassShape& shape, std::int32_t range,
-                                      const IMeasuredArea& area)
+                                      const IMeasuredArea& area, SearchBudget& budget)
 {
     constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
     const auto fits = [&](std::int64_t r) {
         return NoGap(MeasuredShare(check, shape, static_cast<std::int32_t>(r), area));
     };
-    // Views only grow with the range over the same points: double, then halve the gap.
+    // Views only grow with the range over the same points: double, then halve the gap;
+    // any range found to fit is true advice, the search only makes it the least.
     std::int64_t low = std::max<std::int32_t>(range, 0);
     std::int64_t high = std::clamp<std::int64_t>(std::max(RangeWithoutGap(shape.step), 2 * low), low + 1, kMost);
-    while (!fits(high)) {
+    for (;;) {
+        if (!budget.Spend(shape))
+            return std::nullopt;
+        if (fits(high))
+            break;
         if (high >= kMost)
             return std::nullopt;
         low = high;
         high = std::min(kMost, 2 * high);
     }
-    while (high - low > 1) {
+    while (high - low > 1 && budget.Spend(shape)) {
         const std::int64_t middle = low + (high - low) / 2;
         (fits(middle) ? high : low) = middle;
     }
@@ -479,7 +503,7 @@ std::optional<std::int32_t> RangeOver(const RequestCheck& check, const PassShape
 // Ascending steps from the shortest that needs checking: any step no longer than half a
 // view's height lets each row's views reach the next row and the corner's and the south
 // edges. Resolution 0's quarter mile takes its place among them.
-std::optional<std::int32_t> ResolutionOver(const CScanJob& job, const IMeasuredArea& area)
+std::optional<std::int32_t> ResolutionOver(const CScanJob& job, const IMeasuredArea& area, SearchBudget& budget)
 {
     const std::optional<std::int32_t> top = ResolutionWithoutGap(job.m_nRange);
     if (!top)
@@ -493,10 +517,10 @@ std::optional<std::int32_t> ResolutionOver(const CScanJob& job, const IMeasuredA
     for (int tries = 0; resolution <= *top && tries < kMostTries; ++resolution, ++tries) {
         if (!quarterChecked && StepOfResolution(resolution) > StepOfResolution(0)) {
             quarterChecked = true;
-            if (!WithoutGap(Variant(job, job.m_nMilesSouth, 0), area))
+            if (!WithoutGap(Variant(job, job.m_nMilesSouth, 0), area, budget))
                 break;
         }
-        if (!WithoutGap(Variant(job, job.m_nMilesSouth, resolution), area))
+        if (!WithoutGap(Variant(job, job.m_nMilesSouth, resolution), area, budget))
             break;
         best = resolution;
     }
@@ -513,8 +537,9 @@ GapRemedies RemediesOf(const CScanJob& job)
         return remedies;
     const RequestCheck check = job.Check();
     const CRequestRectangle area(check, job.m_nMilesEast, job.m_nMilesSouth);
-    remedies.range = RangeOver(check, *shape, job.m_nRange, area);
-    remedies.resolution = ResolutionOver(job, area);
+    SearchBudget budget;
+    remedies.range = RangeOver(check, *shape, job.m_nRange, area, budget);
+    remedies.resolution = ResolutionOver(job, area, budget);
     // Where views a step wide and tall still leave gaps, they lie at the edges: the last
     // full row lies up to a step north of the south edge. A step more south adds a row.
     if (ShareInView(job.m_nRange, shape->step) >= 1.0) {
@@ -526,12 +551,13 @@ GapRemedies RemediesOf(const CScanJob& job)
             tried = more;
             if (job.m_nMilesSouth > std::numeric_limits<std::int32_t>::max() - more)
                 break;
-            if (WithoutGap(Variant(job, job.m_nMilesSouth + more, job.m_nResolution), area)) {
+            if (WithoutGap(Variant(job, job.m_nMilesSouth + more, job.m_nResolution), area, budget)) {
                 remedies.moreSouth = more;
                 break;
             }
         }
     }
+    remedies.unchecked = budget.exhausted;
     return remedies;
 }
 
@@ -543,6 +569,7 @@ std::optional<CoarserStep> CoarserWithoutGap(const CScanJob& job)
         return std::nullopt;
     const RequestCheck check = job.Check();
     const CRequestRectangle area(check, job.m_nMilesEast, job.m_nMilesSouth);
+    SearchBudget budget;
     const auto longEnough = [&](std::int32_t r) {
         return r >= 1 && StepOfResolution(r) >= 2 * static_cast<double>(shape->step);
     };
@@ -557,8 +584,10 @@ std::optional<CoarserStep> CoarserWithoutGap(const CScanJob& job)
             const std::optional<PassShape> fewer = CountPass(coarser);
             if (!fewer || fewer->points >= shape->points)
                 continue;
-            if (WithoutGap(coarser, area))
+            if (WithoutGap(coarser, area, budget))
                 return CoarserStep{resolution, fewer->points};
+            if (budget.exhausted)
+                return std::nullopt;
         }
     }
     return std::nullopt;

@@ -69,11 +69,12 @@ std::optional<double> MeasuredShare(const CScanJob& job);
 inline constexpr double kMostUnseen = 0.005;
 
 // What closes a request's gaps, each checked by MeasuredShare against the job's own
-// rectangle; nothing where none of its kind does.
+// rectangle; nothing where none of its kind does, or where it could not be checked.
 struct GapRemedies {
     std::optional<std::int32_t> range;      // the smallest Range, the same points
     std::optional<std::int32_t> resolution; // the largest Resolution whose step, and every shorter one, does
     std::optional<std::int32_t> moreSouth;  // whole miles more south, the same Range and Resolution
+    bool unchecked = false; // some were not measured: the pass is too large to measure that often
 };
 GapRemedies RemediesOf(const CScanJob& job);
 
