@@ -4,7 +4,9 @@
 #include "AreaWalk.h"
 #include "Bench.h"
 #include "LookAtDocument.h"
+#include "PassCount.h"
 #include "ScanJob.h"
+#include "ViewShare.h"
 
 #include <benchmark/benchmark.h>
 
@@ -78,6 +80,33 @@ void BM_KeepPoints(benchmark::State& state)
     state.counters["kept"] = static_cast<double>(kept);
 }
 BENCHMARK(BM_KeepPoints)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The share in view measured over a whole pass, as the plan measures it for each figure it
+// gives. Args as BM_Pass, with the range in metres last.
+void BM_ViewShare(benchmark::State& state)
+{
+    CScanJob job({45, 30, 0, "North", 122, 40, 0, "West", static_cast<std::int32_t>(state.range(0)),
+                  static_cast<std::int32_t>(state.range(1)), 0, static_cast<std::int32_t>(state.range(3)),
+                  static_cast<std::int32_t>(state.range(2))},
+                 Discard(), Discard());
+    const std::optional<PassShape> shape = CountPass(job);
+    if (!shape) {
+        state.SkipWithError("the request yields no points");
+        return;
+    }
+    const RequestCheck check = job.Check();
+    const CRequestRectangle area(check, job.m_nMilesEast, job.m_nMilesSouth);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MeasuredShare(check, *shape, job.m_nRange, area));
+    state.counters["points/pass"] = static_cast<double>(shape->points);
+}
+BENCHMARK(BM_ViewShare)
+    ->ArgNames({"east", "south", "tenths", "range"})
+    ->Args({250, 250, 0, 620})       // 1,001,000 points in rows of 1,000
+    ->Args({1, 500'000, 10, 2480})   // 1,000,000 points in rows of 1
+    ->Args({0, 250'000, 0, 620})     // 1,000,000 points due south
+    ->Args({250, 250, 0, 2'000'000}) // views thousands of rows tall
+    ->Unit(benchmark::kMillisecond);
 
 // What formatting adds to every file write; both writers below pay it.
 void BM_FormatLookAt(benchmark::State& state)

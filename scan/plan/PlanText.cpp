@@ -2,6 +2,7 @@
 
 #include "LookAtDocument.h"
 #include "ViewFootprint.h"
+#include "ViewShare.h"
 #include "Durations.h"
 #include "Grouping.h"
 #include "Quoting.h"
@@ -113,37 +114,50 @@ std::vector<std::string> BrokenLimits(const CScanJob& job)
 
 namespace {
 
-// The views' gaps, or an overlap that a larger step would spare; see ViewFootprint.h.
+// The views' gaps, measured on the pass's own points, and what closes them; or an overlap
+// that a larger step would spare. Every figure said is checked by the same measure
+// (ViewShare.h).
 std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& shape)
 {
     const std::int32_t range = job.m_nRange;
     if (range <= 0)
         return std::nullopt;
-    const std::optional<std::int32_t> wider = ResolutionWithoutGap(range);
-    const auto unseen = static_cast<std::int64_t>(std::lround((1.0 - ShareInView(range, shape.step)) * 100.0));
-    if (unseen >= 1) {
+    const RequestCheck check = job.Check();
+    const double unseenShare =
+        1.0 - MeasuredShare(check, shape, range, CRequestRectangle(check, job.m_nMilesEast, job.m_nMilesSouth));
+    if (unseenShare > kMostUnseen) {
+        const auto unseen = std::max<std::int64_t>(1, std::lround(unseenShare * 100.0));
         const ViewSize view = ViewAt(range);
         std::string text = "At a range of " + Count(range) + " m each view shows about " +
                            TwoDecimals(view.width / kMetresPerMile) + " \u00d7 " +
                            TwoDecimals(view.height / kMetresPerMile) + " miles (60° wide, in a 16:9 window), but the "
                            "points are " + Miles(shape.step) + " apart: about " + Grouped(unseen) +
-                           " % of the area is never in view, and its finest imagery is never loaded. A Range of at "
-                           "least " + Grouped(RangeWithoutGap(shape.step)) + " m";
-        if (wider)
-            text += ", or a Resolution of at most " + Count(*wider) + ",";
-        return text + " leaves no gap.";
+                           " % of the area is never in view, and its finest imagery is never loaded.";
+        const GapRemedies remedies = RemediesOf(job);
+        std::vector<std::string> works;
+        if (remedies.range)
+            works.push_back("a Range of at least " + Count(*remedies.range) + " m");
+        if (remedies.resolution)
+            works.push_back("a Resolution of at most " + Count(*remedies.resolution));
+        if (remedies.moreSouth)
+            works.push_back(Count(*remedies.moreSouth) + (*remedies.moreSouth == 1 ? " mile" : " miles") +
+                            " more south");
+        if (works.empty() && remedies.unchecked)
+            return text;
+        if (works.empty())
+            return text + " No Range, Resolution or Miles South closes the gaps: only another area does.";
+        works.front()[0] = 'A';
+        text += " " + works.front();
+        for (std::size_t i = 1; i < works.size(); ++i)
+            text += (i + 1 == works.size() ? ", or " : ", ") + works[i];
+        return text + (works.size() > 1 ? "," : "") + " leaves no gap.";
     }
-    if (!wider || StepOfResolution(*wider) < 2 * static_cast<double>(shape.step))
+    const std::optional<CoarserStep> coarser = CoarserWithoutGap(job);
+    if (!coarser)
         return std::nullopt;
-    // The same request at that step, counted by the same walk.
-    ScanRequest request = job.Request();
-    request.resolution = *wider;
-    CScanJob coarser(request, Discard(), Discard());
-    const std::optional<PassShape> fewer = CountPass(coarser);
-    if (!fewer || fewer->points >= shape.points)
-        return std::nullopt;
-    return "Neighbouring views overlap: a Resolution of " + Count(*wider) + " covers the area without gaps in " +
-           Grouped(fewer->points) + " points per pass instead of " + Grouped(shape.points) + ".";
+    return "Neighbouring views overlap: a Resolution of " + Count(coarser->resolution) +
+           " covers the area without gaps in " + Grouped(coarser->points) + " points per pass instead of " +
+           Grouped(shape.points) + ".";
 }
 
 // The imagery one pass loads (ImageryCache.h), in the plan whatever its size.

@@ -3,8 +3,8 @@
 // model: the viewer looks straight down at each point (tilt 0, heading 0, as the LookAt
 // file says) from the point's range, with a horizontal field of view of 60 degrees, in a
 // 16:9 window. So a view is W = 2 * R * tan 30° metres wide and H = W * 9 / 16 metres
-// tall. The points lie one step S apart along a row, and the rows lie S apart, so the
-// share of the area in view is min(1, W / S) * min(1, H / S).
+// tall. On an endless grid of points one step S apart the share of the ground in view
+// would be min(1, W / S) * min(1, H / S); ViewShare.h measures it on the pass itself.
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +23,8 @@ struct ViewSize {
 };
 ViewSize ViewAt(std::int32_t range);
 
-// Share of the area in view, 0 to 1, for points step miles apart.
+// Share in view, 0 to 1, of an endless grid of points step miles apart: the views' own
+// gaps, without the edges.
 double ShareInView(std::int32_t range, float step);
 
 // The smallest whole number of metres of range whose view is at least step miles tall.

@@ -2,6 +2,8 @@
 #include "Durations.h"
 #include "Grouping.h"
 #include "ScanPlan.h"
+#include "ViewFootprint.h"
+#include "ViewShare.h"
 
 #include <gtest/gtest.h>
 
@@ -149,60 +151,95 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
         std::vector<std::string> warnings;
     };
     const Case cases[] = {
-        {"slow enough", {.speed = 20}, 4, {}},
+        {"slow enough", {.speed = 20, .resolution = 2}, 4, {}},
         {"README's 10 x 10 at 1 s", {.east = 10, .south = 10, .speed = 4}, 4,
-         {pace + "1 s: it will skip about 75 % of the points, flying to about 1 in 4." + fix}},
-        {"shorter than the refresh, if not by half", {.speed = 11}, 4,
+         {pace + "1 s: it will skip about 75 % of the points, flying to about 1 in 4." + fix,
+          "At a range of 1,000 m each view shows about 0.72 \u00d7 0.40 miles (60° wide, in a 16:9 window), but the "
+          "points are 0.25 miles apart: about 1 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 1,005 m, a Resolution of at most 2, or 1 mile more south, leaves no gap."}},
+        {"shorter than the refresh, if not by half", {.speed = 11, .resolution = 2}, 4,
          {pace + "2.75 s: it will skip about 31 % of the points." + fix}},
-        {"nearly slow enough", {.speed = 17}, 4,
+        {"nearly slow enough", {.speed = 17, .resolution = 2}, 4,
          {pace + "4.25 s: that leaves it less than a second to fly to each point and load its imagery." + fix}},
-        {"a faster viewer", {.speed = 4}, 2,
+        {"a faster viewer", {.speed = 4, .resolution = 2}, 2,
          {"The viewer re-reads the file every 2 s but each point lasts 1 s: it will skip about 50 % of the points, "
           "flying to about 1 in 2. A Speed Factor of at least 12 shows it every point."}},
         {"README's old 1,400 m a mile: rows too far apart", {.east = 25, .south = 25, .speed = 20, .range = 1400,
                                                              .resolution = 10}, 4,
          {"At a range of 1,400 m each view shows about 1.00 \u00d7 0.57 miles (60° wide, in a 16:9 window), but the "
-          "points are 1 mile apart: about 43 % of the area is never in view, and its finest imagery is never "
-          "loaded. A Range of at least 2,478 m, or a Resolution of at most 5, leaves no gap.",
+          "points are 1 mile apart: about 44 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 2,466 m, or a Resolution of at most 4, leaves no gap.",
           cache + "1,409 m (with a Resolution of at most 5, for no gap) keeps a pass within it, or split the area "
                   "into 2 scans."}},
         // 136,560 tiles are 2,000.39 MB: the limit is the figure the plan prints.
         {"the cache holds the pass, to the MB", {.latDeg = 48, .latMin = 18, .latSec = 30, .east = 10, .south = 10,
-                                                 .speed = 20, .range = 620}, 4, {}},
+                                                 .speed = 20, .range = 620}, 4,
+         {"At a range of 620 m each view shows about 0.44 \u00d7 0.25 miles (60° wide, in a 16:9 window), but the "
+          "points are 0.25 miles apart: about 1 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 1,005 m, a Resolution of at most 2, or 1 mile more south, leaves no gap."}},
         {"one MB more than the cache holds", {.latDeg = 48, .latMin = 18, .latSec = 40, .east = 10, .south = 10,
                                               .speed = 20, .range = 620}, 4,
-         {cache + "662 m (with a Resolution of at most 2, for no gap) keeps a pass within it, or split the area "
+         {"At a range of 620 m each view shows about 0.44 \u00d7 0.25 miles (60° wide, in a 16:9 window), but the "
+          "points are 0.25 miles apart: about 1 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 1,005 m, a Resolution of at most 2, or 1 mile more south, leaves no gap.",
+          cache + "662 m (with a Resolution of at most 2, for no gap) keeps a pass within it, or split the area "
                   "into 2 scans."}},
+        // Views a step wide and tall, but the last full row lies a step north of the south edge.
+        {"README's first row", {.speed = 20, .range = 620}, 4,
+         {"At a range of 620 m each view shows about 0.44 \u00d7 0.25 miles (60° wide, in a 16:9 window), but the "
+          "points are 0.25 miles apart: about 10 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 1,198 m, a Resolution of at most 2, or 1 mile more south, leaves no gap."}},
+        // Views as tall as the step, but the only row's point stands 10 miles east of the mile.
+        {"a step far longer than the area", {.speed = 20, .range = 620, .resolution = 100}, 4,
+         {"At a range of 620 m each view shows about 0.44 \u00d7 0.25 miles (60° wide, in a 16:9 window), but the "
+          "points are 10 miles apart: about 100 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 27,862 m, or a Resolution of at most 2, leaves no gap.",
+          cache + "704 m (with a Resolution of at most 2, for no gap) keeps a pass within it, or split the area "
+                  "into 4 scans."}},
+        {"the Range once advised for it", {.speed = 20, .range = 24'778, .resolution = 100}, 4,
+         {"At a range of 24,778 m each view shows about 17.78 \u00d7 10.00 miles (60° wide, in a 16:9 window), but "
+          "the points are 10 miles apart: about 100 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 27,862 m, or a Resolution of at most 88, leaves no gap."}},
+        {"Resolution 403 once advised: 4 points 40 miles off", {.east = 10, .south = 10, .speed = 20,
+                                                               .range = 100'000}, 4,
+         {"Neighbouring views overlap: a Resolution of 359 covers the area without gaps in 4 points per pass "
+          "instead of 1,640."}},
         {"no Resolution is fine enough", {.speed = 20, .range = 100}, 4,
          {"At a range of 100 m each view shows about 0.07 \u00d7 0.04 miles (60° wide, in a 16:9 window), but the "
-          "points are 0.25 miles apart: about 95 % of the area is never in view, and its finest imagery is never "
-          "loaded. A Range of at least 620 m leaves no gap."}},
+          "points are 0.25 miles apart: about 96 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 1,198 m leaves no gap."}},
         {"the range that fits the cache leaves a gap at any Resolution", {.east = 3, .south = 3, .speed = 20,
                                                                           .range = 100}, 4,
          {"At a range of 100 m each view shows about 0.07 \u00d7 0.04 miles (60° wide, in a 16:9 window), but the "
-          "points are 0.25 miles apart: about 95 % of the area is never in view, and its finest imagery is never "
-          "loaded. A Range of at least 620 m leaves no gap.",
+          "points are 0.25 miles apart: about 96 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 1,159 m leaves no gap.",
           cache + "176 m keeps a pass within it, or split the area into 2 scans."}},
         {"views overlap eightfold", {.east = 10, .south = 10, .speed = 20, .range = 5000}, 4,
          {"Neighbouring views overlap: a Resolution of 20 covers the area without gaps in 36 points per pass "
           "instead of 1,640."}},
         {"views overlap, but a step twice as long leaves a gap", {.speed = 20, .range = 1200}, 4, {}},
-        {"no pause", {.speed = 0}, 4,
+        {"no pause", {.speed = 0, .resolution = 2}, 4,
          {"Speed Factor 0: the viewer, re-reading the file every 4 s, will see almost none "
           "of the points." + fix}},
-        {"no latitude word", {.latDir = "", .speed = 20}, 4,
+        {"no latitude word", {.latDir = "", .speed = 20, .resolution = 2}, 4,
          {"No hemisphere is picked for latitude: the corner lies on the equator, whatever degrees were typed."}},
-        {"no longitude word, only seconds typed", {.lonDeg = 0, .lonSec = 1, .lonDir = "", .speed = 20}, 4,
+        {"no longitude word, only seconds typed", {.lonDeg = 0, .lonSec = 1, .lonDir = "", .speed = 20, .resolution = 2}, 4,
          {"No hemisphere is picked for longitude: the corner lies on the prime meridian, whatever degrees were "
           "typed."}},
-        {"empty words on zeros", {.latDeg = 0, .latDir = "", .lonDeg = 0, .lonDir = "", .speed = 20}, 4, {}},
+        {"empty words on zeros", {.latDeg = 0, .latDir = "", .lonDeg = 0, .lonDir = "", .speed = 20, .resolution = 2}, 4, {}},
         {"past the South Pole", {.latDeg = 89, .latMin = 50, .latDir = "South", .east = 2, .south = 15,
                                  .speed = 20}, 4,
-         {"The area reaches past the South Pole: 118 points lie beyond \u221290° latitude.",
+         {"At a range of 1,000 m each view shows about 0.72 \u00d7 0.40 miles (60° wide, in a 16:9 window), but the "
+          "points are 0.25 miles apart: about 23 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 57,505 m leaves no gap.",
+          "The area reaches past the South Pole: 118 points lie beyond \u221290° latitude.",
           "The area reaches across the 180° meridian: 18 points lie beyond 180° longitude and 38 points lie "
           "beyond \u2212180° longitude."}},
         {"across the 180° meridian", {.lonDeg = 179, .lonMin = 59, .lonDir = "East", .east = 2, .speed = 20}, 4,
-         {"The area reaches across the 180° meridian: 20 points lie beyond 180° longitude."}},
+         {"At a range of 1,000 m each view shows about 0.72 \u00d7 0.40 miles (60° wide, in a 16:9 window), but the "
+          "points are 0.25 miles apart: about 4 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 1,209 m, a Resolution of at most 2, or 1 mile more south, leaves no gap.",
+          "The area reaches across the 180° meridian: 20 points lie beyond 180° longitude."}},
         {"broken: no warnings", {.latDir = "", .south = 0, .speed = 0}, 4, {}},
     };
     for (const Case& c : cases) {
@@ -226,8 +263,122 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
     CScanJob huge = MakeJob({.latDeg = 89, .latDir = "South", .east = 4'000'000, .south = 500, .speed = 20},
                             counter);
     const std::vector<std::string> estimated = PlanWarnings(huge);
-    ASSERT_EQ(estimated.size(), 3u); // the cache, the pole, the meridian
-    EXPECT_EQ(estimated[2].rfind("The area reaches across the 180° meridian: about ", 0), 0u) << estimated[2];
+    ASSERT_FALSE(estimated.empty());
+    EXPECT_EQ(estimated.back().rfind("The area reaches across the 180° meridian: about ", 0), 0u) << estimated.back();
+}
+
+// The share in view is what the views of the pass's own points show of the rectangle,
+// against an independent count: a 200 x 200 grid of samples over the area, each in view
+// where some point's W x H view holds it.
+double SampledShare(const Request& r)
+{
+    CRecorder walked;
+    CScanJob job = MakeJob(r, walked);
+    EXPECT_TRUE(job.RunPass());
+    const RequestCheck check = job.Check();
+    const ViewSize view = ViewAt(r.range);
+    const double radians = 3.14159265358979323846 / 180.0;
+    const double halfHeight = view.height / 2 / kMetresPerMile / 69.172;
+    const double halfWidthMiles = view.width / 2 / kMetresPerMile;
+    int seen = 0;
+    for (int i = 0; i < 200; ++i) {
+        const double latitude = check.startLatitude - (i + 0.5) / 200 * r.south / 69.172;
+        for (int j = 0; j < 200; ++j) {
+            const double longitude =
+                check.startLongitude + (j + 0.5) / 200 * r.east / (69.172 * std::cos(latitude * radians));
+            for (const test::Event& p : walked.Points()) {
+                if (std::abs(latitude - p.latitude) <= halfHeight &&
+                    std::abs(longitude - p.longitude) <= halfWidthMiles / (69.172 * std::cos(p.latitude * radians))) {
+                    ++seen;
+                    break;
+                }
+            }
+        }
+    }
+    return seen / 40000.0;
+}
+
+TEST(ShareInViewIsMeasuredOnThePass, AgainstIndependentSampling)
+{
+    struct Case {
+        const char* what;
+        Request r;
+        int perMille; // the measured share, rounded
+        bool sample;  // small enough to sample here
+    };
+    const Case cases[] = {
+        {"README: 1 x 1, 1/4 mile, 620 m", {.speed = 20, .range = 620}, 899, true},
+        {"README: 5 x 5, 1/4 mile, 620 m", {.east = 5, .south = 5, .speed = 20, .range = 620}, 976, true},
+        {"README: 10 x 10, 1/4 mile, 620 m", {.east = 10, .south = 10, .speed = 20, .range = 620}, 987, false},
+        {"README: 10 x 10, 1/2 mile, 1,240 m", {.east = 10, .south = 10, .speed = 20, .range = 1240, .resolution = 5},
+         976, true},
+        {"README: 25 x 25, 1 mile, 2,480 m", {.east = 25, .south = 25, .speed = 20, .range = 2480, .resolution = 10},
+         1000, false},
+        {"README: 100 x 100, 2 miles, 4,960 m",
+         {.east = 100, .south = 100, .speed = 20, .range = 4960, .resolution = 20}, 990, false},
+        {"README: 5 x 5, 0.2 mile, 620 m", {.east = 5, .south = 5, .speed = 20, .range = 620, .resolution = 2}, 1000,
+         true},
+        {"Resolution 403 over 10 x 10", {.east = 10, .south = 10, .speed = 20, .range = 100'000, .resolution = 403},
+         557, true},
+        {"views narrower than a step", {.speed = 20, .range = 300}, 365, true},
+        {"south and east of the equator, rows drifting west",
+         {.latDeg = 33, .latDir = "South", .lonDeg = 151, .lonDir = "East", .east = 3, .south = 2, .speed = 20,
+          .range = 700, .resolution = 3},
+         938, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCounter counter;
+        const std::optional<double> share = MeasuredShare(MakeJob(c.r, counter));
+        ASSERT_TRUE(share.has_value());
+        EXPECT_EQ(std::lround(*share * 1000), c.perMille) << *share;
+        // A sample row is half a percent of the area: the grid is that coarse.
+        if (c.sample) {
+            EXPECT_NEAR(*share, SampledShare(c.r), 0.01);
+        }
+    }
+}
+
+// Each remedy the plan names, followed, leaves at most half a percent of the area out of
+// view; a request with more miles south is held against the area first asked for.
+TEST(AdviceFollowedLeavesNoGap, MeasuredOnTheFollowedPass)
+{
+    struct Case {
+        const char* what;
+        Request asked, followed;
+    };
+    const Request readme{.speed = 20, .range = 620};
+    const Request longStep{.speed = 20, .range = 620, .resolution = 100};
+    const Case cases[] = {
+        {"README's first row, Range", readme, {.speed = 20, .range = 1198}},
+        {"README's first row, Resolution", readme, {.speed = 20, .range = 620, .resolution = 2}},
+        {"README's first row, finer still", readme, {.speed = 20, .range = 620, .resolution = 1}},
+        {"README's first row, a mile more south", readme, {.south = 2, .speed = 20, .range = 620}},
+        {"10-mile steps, Range", longStep, {.speed = 20, .range = 27'862, .resolution = 100}},
+        {"10-mile steps, Resolution", longStep, {.speed = 20, .range = 620, .resolution = 2}},
+        {"coarser for overlapping views", {.east = 10, .south = 10, .speed = 20, .range = 100'000},
+         {.east = 10, .south = 10, .speed = 20, .range = 100'000, .resolution = 359}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCounter asked, followed;
+        const CScanJob job = MakeJob(c.asked, asked);
+        const CScanJob remedy = MakeJob(c.followed, followed);
+        const std::optional<PassShape> shape = CountPass(remedy);
+        ASSERT_TRUE(shape.has_value());
+        const CRequestRectangle area(job.Check(), job.m_nMilesEast, job.m_nMilesSouth);
+        EXPECT_LE(1.0 - MeasuredShare(remedy.Check(), *shape, remedy.m_nRange, area), kMostUnseen);
+        // One step more: the remedy is the least that works.
+        Request less = c.followed;
+        if (c.followed.range != c.asked.range) {
+            less.range -= 1;
+            EXPECT_GT(1.0 - *MeasuredShare(MakeJob(less, asked)), kMostUnseen);
+        }
+        if (c.followed.south == c.asked.south) {
+            for (const std::string& warning : PlanWarnings(remedy))
+                EXPECT_NE(warning.rfind("At a range of ", 0), 0u) << warning;
+        }
+    }
 }
 
 // A scan that comes back begins its first pass at point k exactly as the pass has it,
@@ -415,7 +566,11 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
                            "in a 1,920-pixel window, at about 15 KB a tile).\n"
                            "The viewer re-reads the file every 4 s but each point lasts 1 s: it will skip about 75 % "
                            "of the points, flying to about 1 in 4. A Speed Factor of at least 20 shows it every "
-                           "point.\n");
+                           "point.\n"
+                           "At a range of 1,000 m each view shows about 0.72 \u00d7 0.40 miles (60° wide, in a 16:9 "
+                           "window), but the points are 0.25 miles apart: about 3 % of the area is never in view, and "
+                           "its finest imagery is never loaded. A Range of at least 1,198 m, a Resolution of at most "
+                           "2, or 1 mile more south, leaves no gap.\n");
 
     // Options before the values: another refresh, and bad ones refused as usage.
     const std::vector<std::string> tenByTen = {"45", "0", "0", "North", "122", "0", "0", "West", "10", "10", "4",

@@ -22,7 +22,8 @@ expected="1,640 points per pass; at 1.00 s per point one pass takes 27 min 20 s.
 40 rows of 40 points, each followed by one point a step south; a step is 0.25 miles.
 The time counts the pauses between points only, not the time the file writes take.
 One pass loads about 443 MB of imagery (30,216 tiles; the finest, level 18, are 108 m wide in a 1,920-pixel window, at about 15 KB a tile).
-The viewer re-reads the file every 4 s but each point lasts 1 s: it will skip about 75 % of the points, flying to about 1 in 4. A Speed Factor of at least 20 shows it every point."
+The viewer re-reads the file every 4 s but each point lasts 1 s: it will skip about 75 % of the points, flying to about 1 in 4. A Speed Factor of at least 20 shows it every point.
+At a range of 1,000 m each view shows about 0.72 × 0.40 miles (60° wide, in a 16:9 window), but the points are 0.25 miles apart: about 1 % of the area is never in view, and its finest imagery is never loaded. A Range of at least 1,005 m, a Resolution of at most 2, or 1 mile more south, leaves no gap."
 
 plan "${ten_by_ten[@]}"
 [ "$status" -eq 0 ] || fail "status $status without a desktop: $err"

@@ -1,0 +1,597 @@
+#include "ViewShare.h"
+
+#include "PassCount.h"
+#include "ViewFootprint.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace vantrell {
+namespace {
+
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr double kMilesPerDegreeOfLatitude = kMilesPerDegree;
+
+// Lines kept at once; where the views are taller than this many steps, only every k-th
+// line is kept (and the last), which moves the views' union by under a 2,000th of a view.
+constexpr std::uint64_t kWindowLines = 4096;
+// Lines whose views overlap and are not one interval each are merged piece by piece up to
+// this many at a latitude; beyond it the hull of their views is taken.
+constexpr std::size_t kMergeMost = 64;
+
+// The part of [low, high] inside span; for a span of no width, 1 where it lies inside.
+double Clip(double low, double high, const LongitudeSpan& span)
+{
+    if (span.east > span.west)
+        return std::max(0.0, std::min(high, span.east) - std::max(low, span.west));
+    return low <= span.west && span.west <= high ? 1.0 : 0.0;
+}
+
+// The points of one latitude: the south move that reached it (none on the first row) and
+// the row that follows it, if any. The south move lies where the row before ended: at one
+// end of this row's views, or a little off them where rows of different latitudes step
+// different distances.
+struct Line {
+    double latitude = 0.0;
+    double halfWidth = -1.0; // degrees of longitude, half a view at this latitude; < 0 until known
+    bool hasLone = false;
+    double lone = 0.0;
+    std::uint64_t points = 0;      // the row's
+    double low = 0.0, high = 0.0;  // its westmost and eastmost point
+    // Set by Complete():
+    double spacing = 0.0;          // between the row's points, taken as even
+    bool comb = false;             // the row's views leave gaps between them
+    bool bad = false;              // what the line shows is not one interval
+    double lo = 0.0, hi = 0.0;     // the hull of what it shows; lo > hi when nothing
+
+    void Complete()
+    {
+        if (points > 0 && !(std::isfinite(low) && std::isfinite(high)))
+            points = 0; // a row past a pole: no longitude to show
+        hasLone = hasLone && std::isfinite(lone);
+        const double w = halfWidth;
+        spacing = points > 1 ? (high - low) / static_cast<double>(points - 1) : 0.0;
+        comb = points > 1 && spacing > 2 * w;
+        bad = comb || (points > 0 && hasLone && (lone < low - 2 * w || lone > high + 2 * w));
+        lo = std::numeric_limits<double>::infinity();
+        hi = -lo;
+        if (points > 0) {
+            lo = low - w;
+            hi = high + w;
+        }
+        if (hasLone) {
+            lo = std::min(lo, lone - w);
+            hi = std::max(hi, lone + w);
+        }
+    }
+
+    // The comb's tooth nearest to longitude, clamped to the row.
+    double Tooth(double index) const
+    {
+        return low + std::clamp(index, 0.0, static_cast<double>(points - 1)) * spacing;
+    }
+
+    double RowIn(const LongitudeSpan& span) const
+    {
+        const double w = halfWidth;
+        if (points == 0)
+            return 0.0;
+        if (!comb)
+            return Clip(low - w, high + w, span);
+        if (!(span.east > span.west)) {
+            const double t = Tooth(std::round((span.west - low) / spacing));
+            return std::abs(span.west - t) <= w ? 1.0 : 0.0;
+        }
+        // Teeth i with low + i * spacing + w > west and low + i * spacing - w < east.
+        const double n = static_cast<double>(points);
+        const double first = std::clamp(std::floor((span.west - w - low) / spacing) + 1.0, 0.0, n);
+        const double last = std::clamp(std::ceil((span.east + w - low) / spacing) - 1.0, -1.0, n - 1.0);
+        if (first > last)
+            return 0.0;
+        const double tFirst = low + first * spacing;
+        const double tLast = low + last * spacing;
+        const double covered = (last - first + 1.0) * 2 * w - std::max(0.0, span.west - (tFirst - w)) -
+                               std::max(0.0, (tLast + w) - span.east);
+        return std::max(0.0, covered);
+    }
+
+    // What the south move's view adds to the row's.
+    double LoneIn(const LongitudeSpan& span) const
+    {
+        if (!hasLone)
+            return 0.0;
+        const double w = halfWidth;
+        const double own = Clip(lone - w, lone + w, span);
+        if (points == 0)
+            return own;
+        if (!comb)
+            return own - Clip(std::max(lone, low) - w, std::min(lone, high) + w, span);
+        // Narrower than the spacing, the south move's view meets at most two teeth.
+        const double index = std::floor((lone - low) / spacing);
+        double shared = 0.0;
+        const double a = Tooth(index);
+        const double b = Tooth(index + 1.0);
+        shared += Clip(std::max(lone, a) - w, std::min(lone, a) + w, span);
+        if (b != a)
+            shared += Clip(std::max(lone, b) - w, std::min(lone, b) + w, span);
+        return own - shared;
+    }
+
+    double In(const LongitudeSpan& span) const { return RowIn(span) + LoneIn(span); }
+};
+
+// A queue in one growing block: the sweep pushes and pops a line or two per row, and a
+// std::deque would allocate a block every few lines.
+template <class T>
+class CRing {
+public:
+    bool empty() const { return m_size == 0; }
+    std::size_t size() const { return m_size; }
+    T& operator[](std::size_t i) { return m_items[(m_head + i) & (m_items.size() - 1)]; }
+    const T& operator[](std::size_t i) const { return m_items[(m_head + i) & (m_items.size() - 1)]; }
+    T& front() { return (*this)[0]; }
+    const T& front() const { return (*this)[0]; }
+    const T& back() const { return (*this)[m_size - 1]; }
+    void pop_front()
+    {
+        m_head = (m_head + 1) & (m_items.size() - 1);
+        --m_size;
+    }
+    void pop_back() { --m_size; }
+    void push_back(const T& item)
+    {
+        if (m_size == m_items.size()) {
+            std::vector<T> grown(std::max<std::size_t>(16, 2 * m_items.size()));
+            for (std::size_t i = 0; i < m_size; ++i)
+                grown[i] = (*this)[i];
+            m_items.swap(grown);
+            m_head = 0;
+        }
+        m_items[(m_head + m_size++) & (m_items.size() - 1)] = item;
+    }
+
+private:
+    std::vector<T> m_items; // a power of two long
+    std::size_t m_head = 0, m_size = 0;
+};
+
+// The lines, north to south, swept from the area's north edge to its south edge. The
+// lines whose views reach a latitude are a run of consecutive lines (all views are equally
+// tall); consecutive lines share a point's longitude, so where each shows one interval
+// their union is the run's hull, kept by two monotone queues.
+class CShareSweep {
+public:
+    CShareSweep(const IMeasuredArea& area, double halfHeight)
+        : m_area(area), m_halfHeight(halfHeight), m_north(area.North()), m_south(area.South()), m_at(m_north)
+    {
+    }
+
+    // False once the line's views lie wholly south of the area: no later line matters.
+    bool Add(Line line)
+    {
+        line.Complete();
+        IntegrateTo(line.latitude + m_halfHeight);
+        const std::uint64_t index = m_first + m_window.size();
+        while (!m_lows.empty() && m_lows.back().second >= line.lo)
+            m_lows.pop_back();
+        m_lows.push_back({index, line.lo});
+        while (!m_highs.empty() && m_highs.back().second <= line.hi)
+            m_highs.pop_back();
+        m_highs.push_back({index, line.hi});
+        m_bad += line.bad ? 1 : 0;
+        m_combs += line.comb ? 1 : 0;
+        m_window.push_back(line);
+        return line.latitude + m_halfHeight >= m_south;
+    }
+
+    double Finish()
+    {
+        IntegrateTo(m_south);
+        const double ground = m_area.Ground();
+        return ground > 0.0 ? std::clamp(m_covered / ground, 0.0, 1.0) : 1.0;
+    }
+
+private:
+    void PopFront()
+    {
+        const Line& line = m_window.front();
+        if (m_lows.front().first == m_first)
+            m_lows.pop_front();
+        if (m_highs.front().first == m_first)
+            m_highs.pop_front();
+        m_bad -= line.bad ? 1 : 0;
+        m_combs -= line.comb ? 1 : 0;
+        m_window.pop_front();
+        ++m_first;
+    }
+
+    void IntegrateTo(double latitude)
+    {
+        for (;;) {
+            while (!m_window.empty() && m_window.front().latitude - m_halfHeight >= m_at)
+                PopFront();
+            if (!(m_at > latitude))
+                return;
+            double next = latitude;
+            if (!m_window.empty())
+                next = std::max(next, m_window.front().latitude - m_halfHeight);
+            Slab(m_at, next);
+            m_at = next;
+        }
+    }
+
+    // The band from top down to bottom, in which the same lines' views hold; the ground
+    // between the views is the area's.
+    void Slab(double top, double bottom)
+    {
+        const double high = std::min(top, m_north);
+        const double low = std::max(bottom, m_south);
+        if (!(high > low) || m_window.empty())
+            return;
+        const double middle = (high + low) / 2;
+        const double weight = m_area.SpansAt(middle, m_spans);
+        const double height = high - low;
+        const bool merged = m_window.size() > 1 && m_bad > 0 && m_combs == 0 && m_window.size() <= kMergeMost;
+        if (merged)
+            Merge();
+        for (const LongitudeSpan& span : m_spans)
+            m_covered += height * (span.east > span.west ? weight : 1.0) * (merged ? InMerged(span) : Covered(span));
+    }
+
+    double Covered(const LongitudeSpan& span) const
+    {
+        if (m_window.empty())
+            return 0.0;
+        if (m_window.size() == 1)
+            return m_window.front().In(span);
+        if (m_combs > 0 && m_window.size() <= kMergeMost) {
+            // Views narrower than a step are shorter than one too: two rows' views meet
+            // only within rounding, and the larger share stands for both.
+            double most = 0.0;
+            for (std::size_t i = 0; i < m_window.size(); ++i)
+                most = std::max(most, m_window[i].In(span));
+            return most;
+        }
+        return Clip(m_lows.front().second, m_highs.front().second, span);
+    }
+
+    void Merge()
+    {
+        m_pieces.clear();
+        for (std::size_t i = 0; i < m_window.size(); ++i) {
+            const Line& line = m_window[i];
+            if (line.points > 0)
+                m_pieces.emplace_back(line.low - line.halfWidth, line.high + line.halfWidth);
+            if (line.hasLone)
+                m_pieces.emplace_back(line.lone - line.halfWidth, line.lone + line.halfWidth);
+        }
+        std::sort(m_pieces.begin(), m_pieces.end());
+        std::size_t kept = 0;
+        for (const auto& piece : m_pieces) {
+            if (kept > 0 && piece.first <= m_pieces[kept - 1].second)
+                m_pieces[kept - 1].second = std::max(m_pieces[kept - 1].second, piece.second);
+            else
+                m_pieces[kept++] = piece;
+        }
+        m_pieces.resize(kept);
+    }
+
+    double InMerged(const LongitudeSpan& span) const
+    {
+        double covered = 0.0;
+        for (const auto& [low, high] : m_pieces)
+            covered += Clip(low, high, span);
+        return std::min(covered, span.east > span.west ? span.east - span.west : 1.0);
+    }
+
+    const IMeasuredArea& m_area;
+    const double m_halfHeight;
+    const double m_north, m_south;
+    double m_at;
+    double m_covered = 0.0;
+    CRing<Line> m_window;
+    std::uint64_t m_first = 0; // number of m_window.front() among the lines kept
+    CRing<std::pair<std::uint64_t, double>> m_lows, m_highs;
+    std::uint64_t m_bad = 0, m_combs = 0;
+    std::vector<LongitudeSpan> m_spans;
+    std::vector<std::pair<double, double>> m_pieces;
+};
+
+// Turns the walk into lines: WalkPass's visitor.
+struct CLineMaker {
+    CShareSweep& sweep;
+    double halfViewMiles;
+    float step;
+    std::uint64_t budget;
+    std::uint64_t keepEvery;
+    std::uint64_t lines = 0;
+    Line line{};
+    bool open = false;
+    bool firstPoint = false;
+
+    void Begin(float latitude)
+    {
+        line = Line{};
+        line.latitude = latitude;
+        open = true;
+    }
+
+    bool Close(bool last)
+    {
+        if (!open)
+            return true;
+        open = false;
+        const bool keep = last || lines % keepEvery == 0;
+        ++lines;
+        if (!keep)
+            return true;
+        if (line.halfWidth < 0.0) {
+            // As the preview draws it: degrees a mile along the row, held to a whole turn.
+            const double milesPerDegree = std::abs(static_cast<double>(RowFactor(static_cast<float>(line.latitude))));
+            line.halfWidth = std::min(180.0, halfViewMiles / std::max(milesPerDegree, 1e-9));
+        }
+        return sweep.Add(line);
+    }
+
+    RowVisit Row(const WalkRow& row)
+    {
+        if (!open)
+            Begin(row.latitude);
+        line.points = row.points;
+        // The row's increment is a step over its RowFactor: the same degrees a mile.
+        line.halfWidth = std::min(180.0, halfViewMiles * std::abs(row.increment) / static_cast<double>(step));
+        if (row.points <= budget) {
+            budget -= row.points;
+            firstPoint = true;
+            return RowVisit::Step;
+        }
+        const double first = row.start + row.direction * row.increment;
+        const double last = row.start + row.direction * static_cast<double>(row.points) * row.increment;
+        line.low = std::min(first, last);
+        line.high = std::max(first, last);
+        return RowVisit::Estimate;
+    }
+
+    bool Point(std::uint64_t, float latitude, float longitude, bool southMove)
+    {
+        if (southMove) {
+            if (!Close(false))
+                return false;
+            Begin(latitude);
+            line.hasLone = true;
+            line.lone = longitude;
+            return true;
+        }
+        if (firstPoint) {
+            line.low = line.high = longitude;
+            firstPoint = false;
+        } else {
+            line.low = std::min(line.low, static_cast<double>(longitude));
+            line.high = std::max(line.high, static_cast<double>(longitude));
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+CRequestRectangle::CRequestRectangle(const RequestCheck& check, std::int32_t milesEast, std::int32_t milesSouth)
+    : m_north(check.startLatitude),
+      m_south(check.startLatitude - milesSouth / kMilesPerDegreeOfLatitude),
+      m_west(check.startLongitude),
+      m_milesEast(std::max(milesEast, 0))
+{
+}
+
+double CRequestRectangle::SpansAt(double latitude, std::vector<LongitudeSpan>& spans) const
+{
+    if (!(m_milesEast > 0.0)) {
+        spans.assign(1, {m_west, m_west});
+        return 1.0;
+    }
+    const double cosine = std::abs(std::cos(latitude * kRadiansPerDegree));
+    spans.assign(1, {m_west, m_west + m_milesEast / (kMilesPerDegreeOfLatitude * std::max(cosine, 1e-12))});
+    return cosine;
+}
+
+// Miles east / (69.172 cos) degrees at each latitude, weighed by the cosine.
+double CRequestRectangle::Ground() const
+{
+    const double height = m_north - m_south;
+    return m_milesEast > 0.0 ? height * m_milesEast / kMilesPerDegreeOfLatitude : height;
+}
+
+double MeasuredShare(const RequestCheck& check, const PassShape& shape, std::int32_t range,
+                     const IMeasuredArea& area, std::uint64_t exactSteps)
+{
+    if (range <= 0)
+        return 0.0;
+    const ViewSize view = ViewAt(range);
+    const double halfHeight = view.height / 2 / kMetresPerMile / kMilesPerDegreeOfLatitude;
+    const double latitudeStep = LatitudeStep(shape.step);
+    const double tall = latitudeStep > 0.0 ? 2 * halfHeight / latitudeStep + 2.0 : 2.0;
+    const auto keepEvery = static_cast<std::uint64_t>(
+        std::clamp(std::ceil(tall / static_cast<double>(kWindowLines)), 1.0, 1e18));
+    CShareSweep sweep(area, halfHeight);
+    CLineMaker maker{sweep, view.width / 2 / kMetresPerMile, shape.step, exactSteps, keepEvery};
+    if (WalkPass(check, shape, maker))
+        maker.Close(true);
+    return sweep.Finish();
+}
+
+std::optional<double> MeasuredShare(const CScanJob& job)
+{
+    const std::optional<PassShape> shape = CountPass(job);
+    if (!shape)
+        return std::nullopt;
+    const RequestCheck check = job.Check();
+    return MeasuredShare(check, *shape, job.m_nRange, CRequestRectangle(check, job.m_nMilesEast, job.m_nMilesSouth));
+}
+
+namespace {
+
+// Candidate requests tried for one remedy at most; each walks a pass.
+constexpr int kMostTries = 256;
+
+// Row pairs that the searches of one plan may measure in all, some 0.4 s: a pass of
+// millions of rows is measured a few times at most, and what is not checked is not said.
+constexpr std::uint64_t kSearchPairs = 4'000'000;
+
+struct SearchBudget {
+    std::uint64_t pairsLeft = kSearchPairs;
+    bool exhausted = false;
+
+    bool Spend(const PassShape& shape)
+    {
+        if (shape.rowPairs > pairsLeft) {
+            exhausted = true;
+            return false;
+        }
+        pairsLeft -= shape.rowPairs;
+        return true;
+    }
+};
+
+CScanJob Variant(const CScanJob& job, std::int32_t milesSouth, std::int32_t resolution)
+{
+    ScanRequest request = job.Request();
+    request.milesSouth = milesSouth;
+    request.resolution = resolution;
+    return CScanJob(request, Discard(), Discard());
+}
+
+bool NoGap(double share) { return 1.0 - share <= kMostUnseen; }
+
+// The variant's pass, if it has points and its views leave no gap in area.
+std::optional<PassShape> WithoutGap(const CScanJob& variant, const IMeasuredArea& area, SearchBudget& budget)
+{
+    const std::optional<PassShape> shape = CountPass(variant);
+    if (!shape || !budget.Spend(*shape) || !NoGap(MeasuredShare(variant.Check(), *shape, variant.m_nRange, area)))
+        return std::nullopt;
+    return shape;
+}
+
+std::optional<std::int32_t> RangeOver(const RequestCheck& check, const PassShape& shape, std::int32_t range,
+                                      const IMeasuredArea& area, SearchBudget& budget)
+{
+    constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
+    const auto fits = [&](std::int64_t r) {
+        return NoGap(MeasuredShare(check, shape, static_cast<std::int32_t>(r), area));
+    };
+    // Views only grow with the range over the same points: double, then halve the gap;
+    // any range found to fit is true advice, the search only makes it the least.
+    std::int64_t low = std::max<std::int32_t>(range, 0);
+    std::int64_t high = std::clamp<std::int64_t>(std::max(RangeWithoutGap(shape.step), 2 * low), low + 1, kMost);
+    for (;;) {
+        if (!budget.Spend(shape))
+            return std::nullopt;
+        if (fits(high))
+            break;
+        if (high >= kMost)
+            return std::nullopt;
+        low = high;
+        high = std::min(kMost, 2 * high);
+    }
+    while (high - low > 1 && budget.Spend(shape)) {
+        const std::int64_t middle = low + (high - low) / 2;
+        (fits(middle) ? high : low) = middle;
+    }
+    return static_cast<std::int32_t>(high);
+}
+
+// Ascending steps from the shortest that needs checking: any step no longer than half a
+// view's height lets each row's views reach the next row and the corner's and the south
+// edges. Resolution 0's quarter mile takes its place among them.
+std::optional<std::int32_t> ResolutionOver(const CScanJob& job, const IMeasuredArea& area, SearchBudget& budget)
+{
+    const std::optional<std::int32_t> top = ResolutionWithoutGap(job.m_nRange);
+    if (!top)
+        return std::nullopt;
+    const double halfHeight = ViewAt(job.m_nRange).height / 2;
+    std::int32_t resolution = 1;
+    while (resolution < *top && StepOfResolution(resolution + 1) * kMetresPerMile <= halfHeight)
+        ++resolution;
+    std::optional<std::int32_t> best;
+    bool quarterChecked = StepOfResolution(0) * kMetresPerMile <= halfHeight;
+    for (int tries = 0; resolution <= *top && tries < kMostTries; ++resolution, ++tries) {
+        if (!quarterChecked && StepOfResolution(resolution) > StepOfResolution(0)) {
+            quarterChecked = true;
+            if (!WithoutGap(Variant(job, job.m_nMilesSouth, 0), area, budget))
+                break;
+        }
+        if (!WithoutGap(Variant(job, job.m_nMilesSouth, resolution), area, budget))
+            break;
+        best = resolution;
+    }
+    return best;
+}
+
+} // namespace
+
+GapRemedies RemediesOf(const CScanJob& job)
+{
+    GapRemedies remedies;
+    const std::optional<PassShape> shape = CountPass(job);
+    if (!shape)
+        return remedies;
+    const RequestCheck check = job.Check();
+    const CRequestRectangle area(check, job.m_nMilesEast, job.m_nMilesSouth);
+    SearchBudget budget;
+    remedies.range = RangeOver(check, *shape, job.m_nRange, area, budget);
+    remedies.resolution = ResolutionOver(job, area, budget);
+    // Where views a step wide and tall still leave gaps, they lie at the edges: the last
+    // full row lies up to a step north of the south edge. A step more south adds a row.
+    if (ShareInView(job.m_nRange, shape->step) >= 1.0) {
+        const auto whole = static_cast<std::int32_t>(std::ceil(static_cast<double>(shape->step)));
+        std::int32_t tried = 0;
+        for (const std::int32_t more : {1, whole, whole + 1}) {
+            if (more <= tried)
+                continue;
+            tried = more;
+            if (job.m_nMilesSouth > std::numeric_limits<std::int32_t>::max() - more)
+                break;
+            if (WithoutGap(Variant(job, job.m_nMilesSouth + more, job.m_nResolution), area, budget)) {
+                remedies.moreSouth = more;
+                break;
+            }
+        }
+    }
+    remedies.unchecked = budget.exhausted;
+    return remedies;
+}
+
+std::optional<CoarserStep> CoarserWithoutGap(const CScanJob& job)
+{
+    const std::optional<PassShape> shape = CountPass(job);
+    const std::optional<std::int32_t> top = ResolutionWithoutGap(job.m_nRange);
+    if (!shape || !top)
+        return std::nullopt;
+    const RequestCheck check = job.Check();
+    const CRequestRectangle area(check, job.m_nMilesEast, job.m_nMilesSouth);
+    SearchBudget budget;
+    const auto longEnough = [&](std::int32_t r) {
+        return r >= 1 && StepOfResolution(r) >= 2 * static_cast<double>(shape->step);
+    };
+    // From the view's height down; a step longer than half a view's width leaves the
+    // corner unseen, so the search goes on from there too.
+    const auto halfWidth = static_cast<std::int32_t>(
+        std::min<double>(*top, std::floor(ViewAt(job.m_nRange).width / 2 / kMetresPerMile * 10.0)));
+    for (const std::int32_t from : {*top, halfWidth}) {
+        std::int32_t resolution = from;
+        for (int tries = 0; longEnough(resolution) && tries < kMostTries; --resolution, ++tries) {
+            const CScanJob coarser = Variant(job, job.m_nMilesSouth, resolution);
+            const std::optional<PassShape> fewer = CountPass(coarser);
+            if (!fewer || fewer->points >= shape->points)
+                continue;
+            if (WithoutGap(coarser, area, budget))
+                return CoarserStep{resolution, fewer->points};
+            if (budget.exhausted)
+                return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace vantrell
