@@ -1,0 +1,24 @@
+# The version is written in CMakeLists.txt's project() for the programs, and again where
+# other tools read it: the metainfo's newest release (software centres) and the top
+# entry of debian/changelog (the package). A release that bumps one and forgets another
+# ships two versions.
+#   VERSION, the project's; METAINFO; CHANGELOG
+file(READ ${METAINFO} metainfo)
+# AppStream lists releases newest first.
+if(NOT metainfo MATCHES "<release[ \t\r\n][^>]*version=\"([^\"]*)\"")
+    message(FATAL_ERROR "${METAINFO} names no release")
+endif()
+set(released ${CMAKE_MATCH_1})
+if(NOT released STREQUAL VERSION)
+    message(FATAL_ERROR "${METAINFO}'s newest release is ${released}, the project's version ${VERSION}")
+endif()
+
+file(STRINGS ${CHANGELOG} top LIMIT_COUNT 1)
+# "vantrell (1.1) unstable; ...", the upstream version without an epoch or a Debian revision.
+if(NOT top MATCHES "^[a-z0-9.+-]+ \\(([0-9]+:)?([^) ]*)\\)")
+    message(FATAL_ERROR "${CHANGELOG} does not begin with an entry: ${top}")
+endif()
+string(REGEX REPLACE "-[^-]*$" "" packaged "${CMAKE_MATCH_2}")
+if(NOT packaged STREQUAL VERSION)
+    message(FATAL_ERROR "${CHANGELOG}'s top entry is ${packaged}, the project's version ${VERSION}")
+endif()
