@@ -5,6 +5,9 @@
 #include "LookAtDocument.h"
 #include "LookAtFile.h"
 #include "ReadWatch.h"
+#include "SameFile.h"
+#include "SmallFile.h"
+#include "WidePath.h"
 
 #include <gtest/gtest.h>
 
@@ -347,6 +350,31 @@ TEST(ExtendedLengthPath, TakesDrivesAndSharesPastMaxPath)
     };
     for (const Case& c : cases)
         EXPECT_EQ(ExtendedLengthPath(c.full), c.extended) << std::string(c.full.begin(), c.full.end());
+}
+
+// Every file call names its file through ExtendedFullPath, which has no MAX_PATH limit: a
+// buffer of MAX_PATH characters anywhere on the way would lose the deep folder's file, or
+// take it for another (a preview written over the scan's own file under a longer name).
+TEST_F(LookAtFileWin32Test, DeepFolderPastMaxPath)
+{
+    std::string deep = m_dir;
+    for (int level = 0; level < 5; ++level) {
+        deep += "\\" + std::string(60, static_cast<char>('a' + level));
+        const std::wstring wide(deep.begin(), deep.end());
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + wide).c_str(), nullptr)) << GetLastError();
+    }
+    const std::string file = deep + "\\Vantrell.kml";
+    ASSERT_GT(file.size(), 300u);
+    EXPECT_EQ(ExtendedFullPath(file), L"\\\\?\\" + std::wstring(file.begin(), file.end()));
+
+    CLookAtFile writer(file);
+    writer.WritePoint(1.0f, 2.0f, 3);
+    EXPECT_EQ(writer.Written(), 1u);
+    std::string text;
+    EXPECT_EQ(ReadSmallFile(file, 4096, text), SmallFile::Read);
+    EXPECT_EQ(text, Expected(1.0f, 2.0f, 3));
+    const std::string other = deep + "\\.\\..\\" + deep.substr(deep.find_last_of('\\') + 1) + "\\Vantrell.kml";
+    EXPECT_TRUE(SameFile(file, other));
 }
 
 // A killed copy's temporaries go at the next start; a running writer's stay.
