@@ -1,8 +1,8 @@
 # The version is written in CMakeLists.txt's project() for the programs, and again where
-# other tools read it: the metainfo's newest release (software centres) and the top
-# entry of debian/changelog (the package). A release that bumps one and forgets another
-# ships two versions.
-#   VERSION, the project's; METAINFO; CHANGELOG
+# other tools read it: the metainfo's newest release (software centres), the top entry
+# of debian/changelog (the package) and the manual page's title line. A release that
+# bumps one and forgets another ships two versions.
+#   VERSION, the project's; METAINFO; CHANGELOG; MANUAL
 file(READ ${METAINFO} metainfo)
 # AppStream lists releases newest first.
 if(NOT metainfo MATCHES "<release[ \t\r\n][^>]*version=\"([^\"]*)\"")
@@ -21,4 +21,12 @@ endif()
 string(REGEX REPLACE "-[^-]*$" "" packaged "${CMAKE_MATCH_2}")
 if(NOT packaged STREQUAL VERSION)
     message(FATAL_ERROR "${CHANGELOG}'s top entry is ${packaged}, the project's version ${VERSION}")
+endif()
+
+file(STRINGS ${MANUAL} title REGEX "^\\.TH " LIMIT_COUNT 1)
+if(NOT title MATCHES "\"Vantrell ([^\"]*)\"")
+    message(FATAL_ERROR "${MANUAL}'s .TH line names no version: ${title}")
+endif()
+if(NOT CMAKE_MATCH_1 STREQUAL VERSION)
+    message(FATAL_ERROR "${MANUAL} is of version ${CMAKE_MATCH_1}, the project's ${VERSION}")
 endif()
