@@ -352,9 +352,8 @@ TEST(ExtendedLengthPath, TakesDrivesAndSharesPastMaxPath)
         EXPECT_EQ(ExtendedLengthPath(c.full), c.extended) << std::string(c.full.begin(), c.full.end());
 }
 
-// Every file call names its file through ExtendedFullPath, which has no MAX_PATH limit: a
-// buffer of MAX_PATH characters anywhere on the way would lose the deep folder's file, or
-// take it for another (a preview written over the scan's own file under a longer name).
+// A MAX_PATH buffer on the way loses a deep folder's file, or takes one file for two (the
+// preview's guard against writing over the scan's own file failed so).
 TEST_F(LookAtFileWin32Test, DeepFolderPastMaxPath)
 {
     std::string deep = m_dir;
@@ -365,8 +364,6 @@ TEST_F(LookAtFileWin32Test, DeepFolderPastMaxPath)
     }
     const std::string file = deep + "\\Vantrell.kml";
     ASSERT_GT(file.size(), 300u);
-    EXPECT_EQ(ExtendedFullPath(file), L"\\\\?\\" + std::wstring(file.begin(), file.end()));
-
     CLookAtFile writer(file);
     writer.WritePoint(1.0f, 2.0f, 3);
     EXPECT_EQ(writer.Written(), 1u);
