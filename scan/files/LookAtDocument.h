@@ -7,6 +7,8 @@
 
 namespace vantrell {
 
+// The one name of the file the viewer follows, in the working directory; user-facing
+// resource strings spell it out as they are written.
 inline constexpr std::string_view kLookAtFileName = "Vantrell.kml";
 
 // Line end of a text-mode file on this platform.

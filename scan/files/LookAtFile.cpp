@@ -52,13 +52,13 @@ void CLookAtFile::Freeze()
 
 CLookAtFile& ProgramLookAtFile()
 {
-    static CLookAtFile* const file = new CLookAtFile(CLookAtFile::kDefaultName, &ProgramReadWatch());
+    static CLookAtFile* const file = new CLookAtFile(kLookAtFileName, &ProgramReadWatch());
     return *file;
 }
 
 IReadWatch& ProgramReadWatch()
 {
-    static IReadWatch* const watch = MakeReadWatch(CLookAtFile::kDefaultName, RealClock()).release();
+    static IReadWatch* const watch = MakeReadWatch(kLookAtFileName, RealClock()).release();
     return *watch;
 }
 

@@ -2,6 +2,7 @@
 // The LookAt file writer: every point replaces "Vantrell.kml" in the working directory.
 
 #include "FileReplace.h"
+#include "LookAtDocument.h"
 #include "PointSinks.h"
 #include "ReadWatch.h"
 
@@ -17,7 +18,7 @@ public:
     // watch, when given, is told around every replacement of the file, and which way it
     // went, on the writing thread under the write lock; it must watch the same file and
     // outlive the writer.
-    explicit CLookAtFile(std::string_view fileName = kDefaultName, IReadWatch* watch = nullptr);
+    explicit CLookAtFile(std::string_view fileName = kLookAtFileName, IReadWatch* watch = nullptr);
 
     // Worker thread. A point that cannot be written is skipped; the next one tries again.
     void WritePoint(float latitude, float longitude, std::int32_t range) override;
@@ -34,8 +35,6 @@ public:
     // The temporary file the next point passes through (tests).
     std::string TemporaryName() const { return m_file.Temporary(); }
 
-    static constexpr std::string_view kDefaultName = "Vantrell.kml";
-
 private:
     std::mutex m_writing; // held for a whole write
     std::atomic<bool> m_frozen{false};
@@ -44,10 +43,10 @@ private:
     IReadWatch* const m_watch;
 };
 
-// The program's one LookAt file, "Vantrell.kml", watched by ProgramReadWatch(); created on
+// The program's one LookAt file, kLookAtFileName, watched by ProgramReadWatch(); created on
 // first use, never destroyed.
 CLookAtFile& ProgramLookAtFile();
-// The watch on "Vantrell.kml" in the working directory, on the real clock; created on
+// The watch on kLookAtFileName in the working directory, on the real clock; created on
 // first use, never destroyed.
 IReadWatch& ProgramReadWatch();
 

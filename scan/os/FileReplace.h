@@ -24,9 +24,9 @@ public:
     // fileName: the file to keep replacing. On POSIX systems it is taken relative to the
     // working directory at each call; on Windows it is made a full path once, here,
     // against the working directory of this moment (the Windows program never changes
-    // it), in the "\\?\" form that works past MAX_PATH. Each replacement passes through
-    // a temporary file beside the file it replaces, named by TemporaryName.h's pattern
-    // with this replacer's own random part.
+    // it), in the "\\?\" form that works past MAX_PATH (WidePath.h). Each replacement
+    // passes through a temporary file beside the file it replaces, named by
+    // TemporaryName.h's pattern with this replacer's own random part.
     explicit CFileReplacer(std::string_view fileName);
 
     // Writes data to a new temporary file and moves it over the target, so that a reader
@@ -72,18 +72,6 @@ private:
     bool m_heldThrough = false; // the last call found the target held for all of its retry
 #endif
 };
-
-#if defined(_WIN32)
-// name against the working directory of this moment, in the extended form below; empty
-// when it cannot be made.
-std::wstring ExtendedFullPath(std::string_view name);
-
-// A full path, as GetFullPathNameW gives it, in the form Windows' wide calls take past
-// MAX_PATH: "C:\a" becomes "\\?\C:\a" and "\\server\share\a" becomes
-// "\\?\UNC\server\share\a". One already in the "\\?\" or device "\\.\" form, and anything
-// that is no full path, comes back unchanged.
-std::wstring ExtendedLengthPath(std::wstring_view fullPath);
-#endif
 
 #if !defined(_WIN32)
 // The path Replace writes for fileName at this moment: the end of its chain of links,

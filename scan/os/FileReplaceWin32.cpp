@@ -1,5 +1,7 @@
 #include "FileReplace.h"
 
+#include "WidePath.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -28,18 +30,6 @@ struct RenameInfo {
     DWORD nameBytes;
     wchar_t name[1];
 };
-
-std::wstring Wide(std::string_view text)
-{
-    if (text.empty())
-        return {};
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (size <= 0)
-        return {};
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
 
 bool WriteAll(HANDLE file, const char* data, std::size_t size)
 {
@@ -129,40 +119,6 @@ bool RewriteInPlace(const wchar_t* target, const char* data, std::size_t size)
 }
 
 } // namespace
-
-std::wstring ExtendedFullPath(std::string_view name)
-{
-    const std::wstring wide = Wide(name);
-    if (wide.empty() || wide.find(L'\0') != std::wstring::npos)
-        return {};
-    std::wstring full(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0)
-            return {};
-        if (length < full.size()) {
-            full.resize(length);
-            return ExtendedLengthPath(full);
-        }
-        full.resize(length); // the room needed, its terminating zero included
-    }
-    return {};
-}
-
-std::wstring ExtendedLengthPath(std::wstring_view fullPath)
-{
-    const auto starts = [&](std::wstring_view prefix) { return fullPath.substr(0, prefix.size()) == prefix; };
-    const bool drive = fullPath.size() >= 3 && fullPath[1] == L':' && fullPath[2] == L'\\' &&
-                       ((fullPath[0] >= L'A' && fullPath[0] <= L'Z') || (fullPath[0] >= L'a' && fullPath[0] <= L'z'));
-    if (drive)
-        return std::wstring(L"\\\\?\\").append(fullPath);
-    if (starts(L"\\\\?\\") || starts(L"\\\\.\\"))
-        return std::wstring(fullPath);
-    // A share: "\\server\share\..." with a server name after the two backslashes.
-    if (starts(L"\\\\") && fullPath.size() > 2 && fullPath[2] != L'\\')
-        return std::wstring(L"\\\\?\\UNC").append(fullPath.substr(1));
-    return std::wstring(fullPath);
-}
 
 CFileReplacer::CFileReplacer(std::string_view fileName) : m_target(fileName)
 {

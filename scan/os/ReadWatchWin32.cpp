@@ -2,6 +2,7 @@
 
 #include "FileReplace.h"
 #include "TemporaryName.h"
+#include "WidePath.h"
 
 #include <windows.h>
 #include <winioctl.h>

@@ -1,17 +1,20 @@
 #include "SameFile.h"
 
+#include "WidePath.h"
+
 #include <windows.h>
 
 namespace vantrell {
 namespace {
 
-// Opens path for its attributes only, as the replacer names it (the ANSI code page).
+// Opens path for its attributes only, as the replacer names it: its extended full path,
+// so a deep folder works past MAX_PATH.
 HANDLE OpenForIdentity(const std::string& path)
 {
-    wchar_t wide[MAX_PATH] = {};
-    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) <= 0)
+    const std::wstring wide = ExtendedFullPath(path);
+    if (wide.empty())
         return INVALID_HANDLE_VALUE;
-    return CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    return CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 

@@ -1,6 +1,6 @@
 #include "SmallFile.h"
 
-#include "FileReplace.h"
+#include "WidePath.h"
 
 #include <windows.h>
 
@@ -26,28 +26,6 @@ private:
     HANDLE m_handle;
 };
 
-// path (ANSI code page, as the replacer takes names) against the working directory, in
-// the extended form that works past MAX_PATH; empty when it cannot be made.
-std::wstring WidePath(std::string_view path)
-{
-    if (path.empty() || path.find('\0') != std::string_view::npos)
-        return {};
-    const int size = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    if (size <= 0)
-        return {};
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), size);
-    const DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (length == 0)
-        return {};
-    std::wstring full(length, L'\0');
-    const DWORD written = GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
-    if (written == 0 || written >= length)
-        return {};
-    full.resize(written);
-    return ExtendedLengthPath(full);
-}
-
 // Whether file is a plain disk file of at most maxBytes, as it is now.
 SmallFile Check(HANDLE file, std::uint64_t maxBytes)
 {
@@ -66,7 +44,7 @@ SmallFile Check(HANDLE file, std::uint64_t maxBytes)
 
 SmallFile ReadSmallFile(std::string_view path, std::uint64_t maxBytes, std::string& text)
 {
-    const std::wstring wide = WidePath(path);
+    const std::wstring wide = ExtendedFullPath(path);
     if (wide.empty())
         return SmallFile::Missing;
     // Backup semantics open a folder too, so that it is named as one rather than

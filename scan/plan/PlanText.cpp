@@ -130,8 +130,9 @@ std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& sha
         const ViewSize view = ViewAt(range);
         std::string text = "At a range of " + Count(range) + " m each view shows about " +
                            TwoDecimals(view.width / kMetresPerMile) + " \u00d7 " +
-                           TwoDecimals(view.height / kMetresPerMile) + " miles (60° wide, in a 16:9 window), but the "
-                           "points are " + Miles(shape.step) + " apart: about " + Grouped(unseen) +
+                           TwoDecimals(view.height / kMetresPerMile) + " miles (" + Digits(kFieldOfViewDegrees) +
+                           "° wide, in a " + Digits(kWindowWidth) + ":" + Digits(kWindowHeight) +
+                           " window), but the points are " + Miles(shape.step) + " apart: about " + Grouped(unseen) +
                            " % of the area is never in view, and its finest imagery is never loaded.";
         const GapRemedies remedies = RemediesOf(job);
         std::vector<std::string> works;

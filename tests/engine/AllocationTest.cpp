@@ -307,8 +307,8 @@ TEST(NoAllocationPerPoint, WalkWritingTheLookAtFile)
     const CScratchWorkingDirectory scratch;
     ASSERT_TRUE(scratch.Entered());
 
-    const auto watch = MakeReadWatch(CLookAtFile::kDefaultName, RealClock());
-    CLookAtFile file(CLookAtFile::kDefaultName, watch.get());
+    const auto watch = MakeReadWatch(kLookAtFileName, RealClock());
+    CLookAtFile file(kLookAtFileName, watch.get());
     CWatchedWriter watched(file, *watch);
     const Counts written = CountWalk(watched);
     EXPECT_EQ(written.news, 0u) << "operator new calls over " << kCountedPoints << " points";
@@ -321,7 +321,7 @@ TEST(NoAllocationPerPoint, WalkWritingTheLookAtFile)
     // removed again.
     ASSERT_EQ(::unlink("Vantrell.kml"), 0);
     ASSERT_EQ(::mkdir("Vantrell.kml", 0755), 0);
-    CLookAtFile failing(CLookAtFile::kDefaultName, watch.get());
+    CLookAtFile failing(kLookAtFileName, watch.get());
     CWatchedWriter watchedFailing(failing, *watch);
     const Counts failed = CountWalk(watchedFailing);
     EXPECT_EQ(failed.news, 0u) << "operator new calls over " << kCountedPoints << " failed points";

@@ -5,6 +5,9 @@
 #include "LookAtDocument.h"
 #include "LookAtFile.h"
 #include "ReadWatch.h"
+#include "SameFile.h"
+#include "SmallFile.h"
+#include "WidePath.h"
 
 #include <gtest/gtest.h>
 
@@ -347,6 +350,28 @@ TEST(ExtendedLengthPath, TakesDrivesAndSharesPastMaxPath)
     };
     for (const Case& c : cases)
         EXPECT_EQ(ExtendedLengthPath(c.full), c.extended) << std::string(c.full.begin(), c.full.end());
+}
+
+// A MAX_PATH buffer on the way loses a deep folder's file, or takes one file for two (the
+// preview's guard against writing over the scan's own file failed so).
+TEST_F(LookAtFileWin32Test, DeepFolderPastMaxPath)
+{
+    std::string deep = m_dir;
+    for (int level = 0; level < 5; ++level) {
+        deep += "\\" + std::string(60, static_cast<char>('a' + level));
+        const std::wstring wide(deep.begin(), deep.end());
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + wide).c_str(), nullptr)) << GetLastError();
+    }
+    const std::string file = deep + "\\Vantrell.kml";
+    ASSERT_GT(file.size(), 300u);
+    CLookAtFile writer(file);
+    writer.WritePoint(1.0f, 2.0f, 3);
+    EXPECT_EQ(writer.Written(), 1u);
+    std::string text;
+    EXPECT_EQ(ReadSmallFile(file, 4096, text), SmallFile::Read);
+    EXPECT_EQ(text, Expected(1.0f, 2.0f, 3));
+    const std::string other = deep + "\\.\\..\\" + deep.substr(deep.find_last_of('\\') + 1) + "\\Vantrell.kml";
+    EXPECT_TRUE(SameFile(file, other));
 }
 
 // A killed copy's temporaries go at the next start; a running writer's stay.

@@ -8,6 +8,7 @@
 #include "FileReplace.h"
 #include "LookAtDocument.h"
 #include "ScanPlan.h"
+#include "VantrellVersion.h"
 
 #include <QApplication>
 
@@ -61,7 +62,7 @@ int CScanApp::Run(int argc, char** argv)
     platformStart.reset();
     const CQuitOnSignals quitOnSignals;
     QApplication::setApplicationName(QStringLiteral("vantrell"));
-    QApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QApplication::setApplicationVersion(QStringLiteral(VANTRELL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(VANTRELL_APP_ID)); // the desktop entry's name
     QApplication::setWindowIcon(ApplicationIcon());
     {
