@@ -339,12 +339,19 @@ bool CAreaIndex::ViewTouches(double latitude, double longitude)
 
 std::shared_ptr<const KeptPoints> KeepPoints(const CScanJob& job, const Area& area, std::int32_t corridorTenths)
 {
+    return KeepPoints(job, std::make_shared<const Area>(area), corridorTenths);
+}
+
+std::shared_ptr<const KeptPoints> KeepPoints(const CScanJob& job, std::shared_ptr<const Area> shared,
+                                             std::int32_t corridorTenths)
+{
+    const Area& area = *shared;
     const std::optional<PassShape> shape = CountPass(job);
     if (!shape)
-        return std::make_shared<const KeptPoints>(0, area.fileName);
+        return std::make_shared<const KeptPoints>(0, std::move(shared), corridorTenths);
     if (shape->points > kMaxKeptPass)
-        return std::make_shared<const KeptPoints>(shape->points, area.fileName, true);
-    auto kept = std::make_shared<KeptPoints>(shape->points, area.fileName);
+        return std::make_shared<const KeptPoints>(shape->points, std::move(shared), corridorTenths, true);
+    auto kept = std::make_shared<KeptPoints>(shape->points, std::move(shared), corridorTenths);
     struct Keeper {
         CAreaIndex index;
         KeptPoints& kept;

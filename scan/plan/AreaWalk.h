@@ -78,5 +78,8 @@ private:
 // kMaxKeptPass points gets a set marked TooLarge, which keeps none.
 std::shared_ptr<const KeptPoints> KeepPoints(const CScanJob& job, const Area& area,
                                              std::int32_t corridorTenths = kDefaultCorridorTenths);
+// The same for an area already shared, which the set keeps without copying (area not null).
+std::shared_ptr<const KeptPoints> KeepPoints(const CScanJob& job, std::shared_ptr<const Area> area,
+                                             std::int32_t corridorTenths = kDefaultCorridorTenths);
 
 } // namespace vantrell

@@ -4,9 +4,12 @@
 // the worker and the planner may share it. Asking costs arithmetic only: a walked point
 // allocates nothing.
 
+#include "Area.h"
+
 #include <bit>
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -14,10 +17,12 @@ namespace vantrell {
 
 class KeptPoints {
 public:
-    // A pass of `points` points of which none is kept yet; areaName as the plan quotes it.
+    // A pass of `points` points of which none is kept yet, kept to area (never null)
+    // with paths widened by corridorTenths either side.
     // tooLarge: the pass has more points than a kept set may hold, and none is walked.
-    KeptPoints(std::uint64_t points, std::string areaName, bool tooLarge = false)
-        : m_points(points), m_areaName(std::move(areaName)), m_tooLarge(tooLarge),
+    KeptPoints(std::uint64_t points, std::shared_ptr<const Area> area, std::int32_t corridorTenths,
+               bool tooLarge = false)
+        : m_points(points), m_area(std::move(area)), m_corridorTenths(corridorTenths), m_tooLarge(tooLarge),
           m_bits(tooLarge ? 0 : static_cast<std::size_t>((points + 63) / 64), 0)
     {
     }
@@ -55,12 +60,17 @@ public:
     std::uint64_t Points() const { return m_points; } // of the whole pass
     std::uint64_t Kept() const { return m_kept; }
     bool TooLarge() const { return m_tooLarge; }
-    const std::string& AreaName() const { return m_areaName; }
+    const std::string& AreaName() const { return m_area->fileName; }
+    // The area itself and its corridor, for the preview and the plan file.
+    const Area& KeptArea() const { return *m_area; }
+    const std::shared_ptr<const Area>& SharedArea() const { return m_area; }
+    std::int32_t CorridorTenths() const { return m_corridorTenths; }
 
 private:
     std::uint64_t m_points;
     std::uint64_t m_kept = 0;
-    std::string m_areaName;
+    std::shared_ptr<const Area> m_area;
+    std::int32_t m_corridorTenths;
     bool m_tooLarge;
     std::vector<std::uint64_t> m_bits;
 };
