@@ -13,6 +13,8 @@
 namespace vantrell {
 namespace {
 
+constexpr std::string_view kCannotWatch = "Viewer: cannot be watched in this folder.";
+
 // A span of milliseconds as the plan words durations, to the whole second.
 std::string Ago(std::int64_t ms)
 {
@@ -43,6 +45,7 @@ void CPlanView::Replan()
     m_hasPoints = CountPass(*m_job).has_value();
     PlanOptions options;
     options.capped = CappedFields(m_form.m_pJob ? m_form.m_startTexts : m_form.FieldTexts());
+    options.follow = m_form.Follow();
     m_plan = PlanText(*m_job, options);
     m_resume.clear();
     if (!Running()) {
@@ -60,15 +63,23 @@ std::string CPlanView::Progress()
     const std::uint64_t emitted = m_job->Emitted();
     const bool paused = m_job->m_bPaused.load(std::memory_order_relaxed);
     std::string text = ProgressText(*m_job, emitted, paused);
+    if (m_form.m_bResumeMissed)
+        text += "\n\"Begin at that point\" did not apply: " + std::string(kLookAtFileName) +
+                " held no point of the request Start read, so the first pass began at point 1.";
     const std::string viewer = ViewerLines();
     return viewer.empty() ? text : text + "\n" + viewer;
+}
+
+std::string CPlanView::FollowReason() const
+{
+    return CanFollow() ? std::string() : std::string(kCannotWatch) + " So the walk cannot wait for the viewer.";
 }
 
 std::string CPlanView::ViewerLines()
 {
     const ReadStatus status = m_form.ReadWatch().Status();
     if (!status.watchable)
-        return "Viewer: cannot be watched in this folder.";
+        return std::string(kCannotWatch);
     const std::int64_t now = m_form.Clock().NowMs();
     std::string text;
     // Versions the watch lost sight of are no sign of a missing viewer.
@@ -78,7 +89,8 @@ std::string CPlanView::ViewerLines()
                Ago(now - m_form.m_startedMs) + " ago). Check that the viewer's Network Link points at " +
                ReplacedFullPath() + ", refreshes periodically and flies to view.";
     } else {
-        text = "Viewer: has read " + Grouped(status.read) + " of " + Grouped(status.replaced) + " points";
+        text = "Viewer: has read " + Grouped(status.read) + " of " + Grouped(status.replaced) +
+               (status.replaced == 1 ? " point" : " points");
         if (status.cannotTell != 0)
             text += " (cannot tell for " + Grouped(status.cannotTell) + ")";
         if (status.lastReadMs >= 0)

@@ -51,8 +51,15 @@ public:
 
     // "Wait for the viewer to read each point": offered where the folder can be watched.
     bool CanFollow() const { return m_form.ReadWatch().Status().watchable; }
+    // Why the box is disabled, where it is, for the progress before Start: "" where it is not.
+    std::string FollowReason() const;
     bool Follow() const { return m_form.Follow(); }
-    void SetFollow(bool follow) { m_form.SetFollow(follow); }
+    // The plan's pace depends on it: plans again, so show Plan() afresh.
+    void SetFollow(bool follow)
+    {
+        m_form.SetFollow(follow);
+        Replan();
+    }
     // "Begin at that point".
     bool Resume() const { return m_form.m_bResume; }
     void SetResume(bool resume) { m_form.m_bResume = resume; }

@@ -24,7 +24,9 @@ void CScanForm::OnBnClickedStart()
         // Found again for the values read now: the fields may have changed since the box
         // was ticked. The writer has not written yet.
         const std::unique_ptr<CScanJob> planned = JobFromTexts(m_startTexts, Discard(), Discard());
-        firstPoint = FindWrittenPoint(*planned, kLookAtFileName).value_or(1);
+        const std::optional<std::uint64_t> found = FindWrittenPoint(*planned, kLookAtFileName);
+        firstPoint = found.value_or(1);
+        m_bResumeMissed = !found;
     }
     m_pJob = JobFromTexts(m_startTexts, PointWriter(), RealSleeper(), firstPoint, &ReadWatch()).release();
     m_pJob->m_bFollow.store(m_bFollow, std::memory_order_relaxed);

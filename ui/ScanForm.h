@@ -89,6 +89,9 @@ public:
     // "Begin at that point": the first Start begins the first pass at the point the
     // LookAt file holds, found again for the request it reads.
     bool m_bResume = false;
+    // The first Start was to begin there, but the LookAt file held no point of the request
+    // it read, so the first pass began at point 1.
+    bool m_bResumeMissed = false;
 
 protected:
     // The control's text, as the user sees it; an unselected list reads as "".

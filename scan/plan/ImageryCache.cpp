@@ -49,13 +49,19 @@ double Megabytes(double tiles)
     return std::max(1.0, std::round(tiles * kBytesPerTile / kBytesPerMegabyte));
 }
 
-Pass PassOf(double middleLatitude, const PassShape& shape, int windowPixels, std::int32_t range)
+// The ground of points views step apart at range; without a range (none chosen yet) the
+// whole step's, as views that leave no gap show.
+Pass PassOf(double middleLatitude, const PassShape& shape, std::uint64_t points, int windowPixels,
+            std::optional<std::int32_t> range)
 {
     const double latitude = std::clamp(middleLatitude, -kMercatorEdge, kMercatorEdge);
     const double step = shape.step * kMetresPerMile;
     const int pixels = std::clamp(windowPixels, 1, kMaxWindowPixels);
-    return {std::cos(latitude * 3.14159265358979323846 / 180.0), static_cast<double>(shape.points) * step * step,
-            ViewAt(range).width / pixels};
+    const ViewSize view = ViewAt(range.value_or(0));
+    const double along = range ? std::min(step, view.width) : step;
+    const double across = range ? std::min(step, view.height) : step;
+    return {std::cos(latitude * 3.14159265358979323846 / 180.0), static_cast<double>(points) * along * across,
+            view.width / pixels};
 }
 
 } // namespace
@@ -92,7 +98,8 @@ ImageryLoad LoadOfPass(const CScanJob& job, const PassShape& shape, int windowPi
 {
     ImageryLoad load;
     load.latitude = MiddleLatitude(job, shape);
-    const Pass pass = PassOf(load.latitude, shape, windowPixels, job.m_nRange);
+    load.points = job.PassPoints(shape);
+    const Pass pass = PassOf(load.latitude, shape, load.points, windowPixels, job.m_nRange);
     load.level = FinestLevel(pass);
     load.tileWidth = TileWidth(pass, load.level);
     load.tiles = TilesAt(pass, load.level);
@@ -106,7 +113,9 @@ std::optional<CacheFit> FitInCache(const PassShape& shape, int windowPixels, con
         return std::nullopt;
     CacheFit fit;
     fit.scans = std::ceil(load.megabytes / kCacheMegabytes);
-    Pass pass = PassOf(load.latitude, shape, windowPixels, 0); // each range below sets its pixels
+    // A range that fits leaves no gap, so the ground is the whole step's; each range below
+    // sets its own pixels.
+    Pass pass = PassOf(load.latitude, shape, load.points, windowPixels, std::nullopt);
     int level = load.level - 1; // the levels load.level and finer do not fit
     while (level >= 0 && Megabytes(TilesAt(pass, level)) > kCacheMegabytes)
         --level;

@@ -6,6 +6,9 @@
 // window's pixels, t(z*) / 256 <= W / P (W the view's width, ViewFootprint.h; P the
 // window's width in pixels). A pass covers G = points * step^2 of ground, so it loads
 // T = ceil(G / t(z*)^2) * 4 / 3 tiles, the coarser levels included, of about 15 KB each.
+// Points are those the pass writes; and where they lie further apart than a view is wide
+// or tall, the ground between the views is never shown, so a point counts only its view's
+// width and height: G = points * min(step, W) * min(step, H).
 
 #include "PassCount.h"
 
@@ -30,6 +33,7 @@ struct ImageryLoad {
     double tileWidth = 0.0;   // t(z*), metres
     double tiles = 0.0;       // T, whole
     double megabytes = 0.0;   // whole MB, at least 1
+    std::uint64_t points = 0; // the pass's points that are written: the kept ones, for an area
 };
 
 // What keeps a pass within the cache.

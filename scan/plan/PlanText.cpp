@@ -20,7 +20,13 @@ std::string Count(std::int32_t n) { return Grouped(std::int64_t{n}); }
 // "0.25 miles", "1 mile": a step as the plan prints it.
 std::string Miles(float miles)
 {
-    return Digits(miles) + (miles == 1.0f ? " mile" : " miles");
+    // Fixed notation, its whole part grouped: "214,748,368 miles", never "2.1474837e+08".
+    char text[64];
+    const std::string digits(text, std::to_chars(text, text + sizeof text, miles, std::chars_format::fixed).ptr);
+    const std::size_t point = std::min(digits.find('.'), digits.size());
+    std::uint64_t whole = 0;
+    std::from_chars(digits.data(), digits.data() + point, whole);
+    return Grouped(whole) + digits.substr(point) + (miles == 1.0f ? " mile" : " miles");
 }
 
 // value with two decimals, its whole part grouped: "1,234.57".
@@ -120,8 +126,13 @@ namespace {
 std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& shape)
 {
     const std::int32_t range = job.m_nRange;
-    if (range <= 0)
-        return std::nullopt;
+    if (range <= 0) {
+        std::string text = "A Range of " + Count(range) + " m puts the viewer " + (range == 0 ? "on" : "below") +
+                           " the ground: it would look from nowhere above it, and no view shows the area.";
+        if (const std::optional<std::int32_t> least = RemediesOf(job).range)
+            text += " A Range of at least " + Count(*least) + " m leaves no gap.";
+        return text;
+    }
     const RequestCheck check = job.Check();
     const double unseenShare =
         1.0 - MeasuredShare(check, shape, range, CRequestRectangle(check, job.m_nMilesEast, job.m_nMilesSouth));
@@ -190,6 +201,42 @@ std::optional<std::string> CacheWarning(const CScanJob& job, const PassShape& sh
     return text + " keeps a pass within it, or " + split;
 }
 
+// Rows so near a pole that their miles east go round it: the most turns a row makes, and
+// at which pole; nothing where no row goes round once.
+struct PoleTurns {
+    double turns = 0.0; // may be infinite: a row on the pole itself
+    bool north = true;
+};
+std::optional<PoleTurns> RowsCirclingAPole(const CScanJob& job, const PassShape& shape)
+{
+    struct Visitor {
+        PoleTurns most;
+        RowVisit Row(const WalkRow& row)
+        {
+            const double degrees = std::abs(static_cast<double>(row.points) * row.increment);
+            const double turns = std::isfinite(degrees) ? degrees / 360.0 : HUGE_VAL;
+            if (turns > most.turns)
+                most = {turns, row.latitude >= 0.0f};
+            return RowVisit::Estimate;
+        }
+        bool Point(std::uint64_t, float, float, bool) { return true; }
+    } visitor;
+    if (shape.pointsPerRow == 0)
+        return std::nullopt;
+    WalkPass(job.Check(), shape, visitor);
+    if (visitor.most.turns < 1.0)
+        return std::nullopt;
+    return visitor.most;
+}
+
+std::string TurnsText(double turns)
+{
+    if (!(turns < 1e15))
+        return "without end";
+    const auto whole = static_cast<std::uint64_t>(turns);
+    return whole == 1 ? "once" : Grouped(whole) + " times";
+}
+
 std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, const PlanOptions& options)
 {
     std::vector<std::string> warnings;
@@ -201,7 +248,13 @@ std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, c
     const std::int64_t enough = (refresh + 1) * 4;
     const std::string every = "every " + Grouped(refresh) + " s";
     const std::string fix = " A Speed Factor of at least " + Grouped(enough) + " shows it every point.";
-    if (speed == 0) {
+    if (options.follow) {
+        // The walk waits for each point's read: a point lasts the refresh or the pause,
+        // whichever is longer, and none is skipped.
+        const auto quarters = static_cast<std::uint64_t>(std::max(refresh * 4, speed));
+        warnings.push_back("Waiting for the viewer, each point lasts at least its refresh, " + every +
+                           ": one pass takes about " + QuarterSecondsText(job.PassPoints(shape), quarters) + ".");
+    } else if (speed == 0) {
         warnings.push_back("Speed Factor 0: the viewer, re-reading the file " + every +
                            ", will see almost none of the points." + fix);
     } else if (speed < enough) {
@@ -246,6 +299,9 @@ std::vector<std::string> Warnings(const CScanJob& job, const PassShape& shape, c
     if (outside.pastSouthPole > 0)
         warnings.push_back("The area reaches past the South Pole: " + lie(outside.pastSouthPole, true) +
                            " beyond \u221290° latitude.");
+    if (const std::optional<PoleTurns> turns = RowsCirclingAPole(job, shape))
+        warnings.push_back(std::string("The rows circle the ") + (turns->north ? "North" : "South") +
+                           " Pole: the row nearest it goes round it " + TurnsText(turns->turns) + ".");
     const bool exact = outside.longitudesExact;
     if (outside.pastEast > 0 || outside.pastWest > 0) {
         std::string text = "The area reaches across the 180° meridian: ";
@@ -285,8 +341,10 @@ std::string PlanText(CScanJob& job, const PlanOptions& options)
 
     const std::uint64_t speed = static_cast<std::uint32_t>(job.m_nSpeedFactor); // valid: >= 0
     const std::uint64_t perPass = job.PassPoints(*shape);
-    const std::string pacing = speed == 0 ? "speed factor 0 pauses after no point, so a pass takes only as long "
-                                            "as its file writes.\n"
+    const std::string pacing = speed == 0 && options.follow
+                                   ? "speed factor 0 pauses after no point: the walk waits for the viewer instead.\n"
+                               : speed == 0 ? "speed factor 0 pauses after no point, so a pass takes only as long "
+                                              "as its file writes.\n"
                                           : "at " + QuartersAsSeconds(job.m_nSpeedFactor) +
                                                 " s per point one pass takes " + QuarterSecondsText(perPass, speed) +
                                                 ".\n";
@@ -307,15 +365,16 @@ std::string PlanText(CScanJob& job, const PlanOptions& options)
     }
     const std::string step = Miles(shape->step);
     if (shape->pointsPerRow > 0) {
-        text += Grouped(shape->rowPairs * 2) + " rows of " + Grouped(shape->pointsPerRow) +
-                " points, each followed by one point a step south; a step is " + step + ".\n";
+        text += Grouped(shape->rowPairs * 2) + " rows of " + Points(shape->pointsPerRow) +
+                ", each followed by one point a step south; a step is " + step + ".\n";
     } else {
         text += "Miles east " + Count(job.m_nMilesEast) +
                 ": no rows, only points due south of the corner, a step of " + step + " apart.\n";
     }
     if (speed != 0)
         text += "The time counts the pauses between points only, not the time the file writes take.\n";
-    text += ImageryLine(job, *shape, options) + "\n";
+    if (job.m_nRange > 0) // no view, no imagery: the Range's warning says why
+        text += ImageryLine(job, *shape, options) + "\n";
     for (const std::string& warning : Warnings(job, *shape, options))
         text += warning + "\n";
     return text;

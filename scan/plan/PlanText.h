@@ -20,6 +20,9 @@ struct PlanOptions {
     int windowPixels = kDefaultWindowPixels;
     // Sentences on values the fields could not hold (CappedFields), said first.
     std::vector<std::string> capped;
+    // "Wait for the viewer to read each point" is ticked: each point lasts at least one
+    // refresh, so the pace is the viewer's, not the Speed Factor's alone.
+    bool follow = false;
 };
 inline constexpr int kMaxRefreshSeconds = 3600;
 

@@ -149,9 +149,26 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
         Request r;
         int refresh;
         std::vector<std::string> warnings;
+        bool follow = false; // "Wait for the viewer" ticked
+        int window = kDefaultWindowPixels;
     };
     const Case cases[] = {
         {"slow enough", {.speed = 20, .resolution = 2}, 4, {}},
+        {"waiting for the viewer: its pace, no Speed Factor advice", {.speed = 0, .resolution = 2}, 4,
+         {"Waiting for the viewer, each point lasts at least its refresh, every 4 s: one pass takes about "
+          "2 min 24 s."}, true},
+        {"waiting, with a pause longer than the refresh", {.speed = 24, .resolution = 2}, 4,
+         {"Waiting for the viewer, each point lasts at least its refresh, every 4 s: one pass takes about "
+          "3 min 36 s."}, true},
+        {"a Range below the ground", {.speed = 20, .range = -5, .resolution = 2}, 4,
+         {"A Range of -5 m puts the viewer below the ground: it would look from nowhere above it, and no view shows "
+          "the area. A Range of at least 495 m leaves no gap."}},
+        {"a corner on the pole: the rows circle it", {.latDeg = 90, .speed = 20, .resolution = 2}, 4,
+         {"At a range of 1,000 m each view shows about 0.72 \u00d7 0.40 miles (60° wide, in a 16:9 window), but the "
+          "points are 0.2 miles apart: about 20 % of the area is never in view, and its finest imagery is never "
+          "loaded. A Range of at least 5,922 m leaves no gap.",
+          "The rows circle the North Pole: the row nearest it goes round it 3,300 times.",
+          "The area reaches across the 180° meridian: 12 points lie beyond 180° longitude."}},
         {"README's 10 x 10 at 1 s", {.east = 10, .south = 10, .speed = 4}, 4,
          {pace + "1 s: it will skip about 75 % of the points, flying to about 1 in 4." + fix,
           "At a range of 1,000 m each view shows about 0.72 \u00d7 0.40 miles (60° wide, in a 16:9 window), but the "
@@ -168,9 +185,7 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
                                                              .resolution = 10}, 4,
          {"At a range of 1,400 m each view shows about 1.00 \u00d7 0.57 miles (60° wide, in a 16:9 window), but the "
           "points are 1 mile apart: about 44 % of the area is never in view, and its finest imagery is never "
-          "loaded. A Range of at least 2,466 m, or a Resolution of at most 4, leaves no gap.",
-          cache + "1,409 m (with a Resolution of at most 5, for no gap) keeps a pass within it, or split the area "
-                  "into 2 scans."}},
+          "loaded. A Range of at least 2,466 m, or a Resolution of at most 4, leaves no gap."}},
         // 136,560 tiles are 2,000.39 MB: the limit is the figure the plan prints.
         {"the cache holds the pass, to the MB", {.latDeg = 48, .latMin = 18, .latSec = 30, .east = 10, .south = 10,
                                                  .speed = 20, .range = 620}, 4,
@@ -193,9 +208,7 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
         {"a step far longer than the area", {.speed = 20, .range = 620, .resolution = 100}, 4,
          {"At a range of 620 m each view shows about 0.44 \u00d7 0.25 miles (60° wide, in a 16:9 window), but the "
           "points are 10 miles apart: about 100 % of the area is never in view, and its finest imagery is never "
-          "loaded. A Range of at least 27,862 m, or a Resolution of at most 2, leaves no gap.",
-          cache + "704 m (with a Resolution of at most 2, for no gap) keeps a pass within it, or split the area "
-                  "into 4 scans."}},
+          "loaded. A Range of at least 27,862 m, or a Resolution of at most 2, leaves no gap."}},
         {"the Range once advised for it", {.speed = 20, .range = 24'778, .resolution = 100}, 4,
          {"At a range of 24,778 m each view shows about 17.78 \u00d7 10.00 miles (60° wide, in a 16:9 window), but "
           "the points are 10 miles apart: about 100 % of the area is never in view, and its finest imagery is never "
@@ -208,12 +221,11 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
          {"At a range of 100 m each view shows about 0.07 \u00d7 0.04 miles (60° wide, in a 16:9 window), but the "
           "points are 0.25 miles apart: about 96 % of the area is never in view, and its finest imagery is never "
           "loaded. A Range of at least 1,198 m leaves no gap."}},
-        {"the range that fits the cache leaves a gap at any Resolution", {.east = 3, .south = 3, .speed = 20,
-                                                                          .range = 100}, 4,
-         {"At a range of 100 m each view shows about 0.07 \u00d7 0.04 miles (60° wide, in a 16:9 window), but the "
-          "points are 0.25 miles apart: about 96 % of the area is never in view, and its finest imagery is never "
-          "loaded. A Range of at least 1,159 m leaves no gap.",
-          cache + "176 m keeps a pass within it, or split the area into 2 scans."}},
+        // Views that leave gaps load only what they show: a pass's imagery is its views'.
+        {"a 200-pixel window: coarser tiles, a far larger area", {.east = 180, .south = 180, .speed = 20,
+                                                                  .range = 620}, 4,
+         {cache + "1,197 m (with a Resolution of at most 4, for no gap) keeps a pass within it, or split the area "
+                  "into 2 scans."}, false, 200},
         {"views overlap eightfold", {.east = 10, .south = 10, .speed = 20, .range = 5000}, 4,
          {"Neighbouring views overlap: a Resolution of 20 covers the area without gaps in 36 points per pass "
           "instead of 1,640."}},
@@ -233,6 +245,7 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
           "points are 0.25 miles apart: about 23 % of the area is never in view, and its finest imagery is never "
           "loaded. A Range of at least 57,505 m leaves no gap.",
           "The area reaches past the South Pole: 118 points lie beyond \u221290° latitude.",
+          "The rows circle the South Pole: the row nearest it goes round it 14 times.",
           "The area reaches across the 180° meridian: 18 points lie beyond 180° longitude and 38 points lie "
           "beyond \u2212180° longitude."}},
         {"across the 180° meridian", {.lonDeg = 179, .lonMin = 59, .lonDir = "East", .east = 2, .speed = 20}, 4,
@@ -246,7 +259,8 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
         SCOPED_TRACE(c.what);
         CCounter walked;
         CScanJob job = MakeJob(c.r, walked);
-        EXPECT_EQ(PlanWarnings(job, {.refreshSeconds = c.refresh}), c.warnings);
+        EXPECT_EQ(PlanWarnings(job, {.refreshSeconds = c.refresh, .windowPixels = c.window, .follow = c.follow}),
+                  c.warnings);
         // Counted with the walk's own arithmetic: the very points a pass writes.
         if (const std::optional<PassShape> shape = CountPass(job)) {
             const OutsideCount counted = CountOutside(job, *shape);
@@ -611,7 +625,7 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
         {{"--window", "32768", "45", "", "", "North", "122", "", "", "West", "10", "10", "20", "2147483647", ""},
          "(1 tile; the finest, level 1,"},
         {{"45", "", "", "North", "122", "", "", "West", "10", "10", "20", "2147483647", "2147483647"},
-         " pushes out its beginning. To keep a pass within it, split the area into 390,377 scans.\n"},
+         " pushes out its beginning. To keep a pass within it, split the area into 12 scans.\n"},
     };
     for (const auto& edge : edges) {
         std::vector<std::string> line = edge.line;
@@ -636,10 +650,10 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
                          "long as its file writes.\n"
                          "Miles east 0: no rows, only points due south of the corner, a step of 0.5 miles "
                          "apart.\n"
-                         "One pass loads about 208 MB of imagery (14,187 tiles; the finest, level 21, are 19 m wide "
-                         "in a 1,920-pixel window, at about 15 KB a tile).\n"
                          "Speed Factor 0: the viewer, re-reading the file every 4 s, will see "
-                         "almost none of the points. A Speed Factor of at least 20 shows it every point.\n");
+                         "almost none of the points. A Speed Factor of at least 20 shows it every point.\n"
+                         "A Range of 0 m puts the viewer on the ground: it would look from nowhere above it, and no "
+                         "view shows the area. A Range of at least 2,404 m leaves no gap.\n");
 
     // The form's empty form: no miles south. A request with nothing to walk is still a plan.
     const std::optional<PlanOutput> empty = Plan({"--plan", "", "", "", "", "", "", "", "", "", "", "", "", ""});

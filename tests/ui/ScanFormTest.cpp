@@ -157,7 +157,7 @@ TEST(PlanViewSaysWhatTheViewerDoes, ReadsSinceStartOrWhyNone)
     };
     form.watch.Replaced();
     form.nowMs = 14'000;
-    EXPECT_EQ(viewer(), "Viewer: has read 0 of 1 points.");
+    EXPECT_EQ(viewer(), "Viewer: has read 0 of 1 point.");
     form.nowMs = 16'000;
     EXPECT_EQ(viewer(), "Viewer: nothing has read Vantrell.kml since Start (11 s ago). Check that the viewer's "
                         "Network Link points at " + folder.m_folder + "/Vantrell.kml, refreshes periodically "

@@ -31,7 +31,10 @@ CPlanDlg::CPlanDlg(CScanForm& form, QWidget* parent)
     m_controls = BuildDialog(*this, dialog);
     setWindowTitle(QString::fromStdString(dialog.caption));
     m_progress = qobject_cast<QPlainTextEdit*>(m_controls.value(IDC_PLAN_PROGRESS));
-    m_progress->setPlainText(LoadResourceString(IDS_PLAN_NOT_STARTED));
+    QString notStarted = LoadResourceString(IDS_PLAN_NOT_STARTED);
+    if (const std::string reason = m_view.FollowReason(); !reason.empty())
+        notStarted += u'\n' + FromUtf8(reason);
+    m_progress->setPlainText(notStarted);
     ShowPlan();
     if (m_view.Running()) {
         ShowProgress();
@@ -47,7 +50,10 @@ CPlanDlg::CPlanDlg(CScanForm& form, QWidget* parent)
     auto* follow = button(IDC_FOLLOW);
     follow->setChecked(m_view.Follow());
     follow->setEnabled(m_view.CanFollow());
-    connect(follow, &QAbstractButton::toggled, this, [this](bool on) { m_view.SetFollow(on); });
+    connect(follow, &QAbstractButton::toggled, this, [this](bool on) {
+        m_view.SetFollow(on);
+        ShowPlan();
+    });
     m_controls.value(IDOK)->setFocus();
 }
 

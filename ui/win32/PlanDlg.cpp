@@ -59,7 +59,10 @@ BOOL OnInitDialog(HWND hDlg, CPlanBox* box)
 {
     SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(box));
     ShowPlan(hDlg, *box);
-    SetDlgItemTextW(hDlg, IDC_PLAN_PROGRESS, LoadText(box->instance, IDS_PLAN_NOT_STARTED).c_str());
+    std::wstring notStarted = LoadText(box->instance, IDS_PLAN_NOT_STARTED);
+    if (const std::string reason = box->view.FollowReason(); !reason.empty())
+        notStarted += L"\r\n" + Wide(reason);
+    SetDlgItemTextW(hDlg, IDC_PLAN_PROGRESS, notStarted.c_str());
     CheckDlgButton(hDlg, IDC_FOLLOW, box->view.Follow() ? BST_CHECKED : BST_UNCHECKED);
     // Where the folder cannot be watched (network shares, Wine) the viewer line says so.
     EnableWindow(GetDlgItem(hDlg, IDC_FOLLOW), box->view.CanFollow());
@@ -170,8 +173,10 @@ INT_PTR CALLBACK PlanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPar
                 box->view.SetResume(IsDlgButtonChecked(hDlg, IDC_RESUME) == BST_CHECKED);
             return TRUE;
         case IDC_FOLLOW:
-            if (box && HIWORD(wParam) == BN_CLICKED)
+            if (box && HIWORD(wParam) == BN_CLICKED) {
                 box->view.SetFollow(IsDlgButtonChecked(hDlg, IDC_FOLLOW) == BST_CHECKED);
+                ShowPlan(hDlg, *box);
+            }
             return TRUE;
         case IDOK:
         case IDCANCEL:
