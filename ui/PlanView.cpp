@@ -104,8 +104,11 @@ std::string CPlanView::ViewerLines()
     }
     const std::uint64_t emitted = m_job->Emitted();
     if (waiting != 0) {
+        // The wait is on the newest version: counted from its write, not from when this
+        // dialog first saw the walk waiting.
+        const std::int64_t since = status.newestMs >= 0 ? status.newestMs : m_waitingSinceMs;
         text += "\nWaiting for the viewer to read point " + Grouped(PointInPass(*m_job, waiting)) + " (" +
-                Ago(now - m_waitingSinceMs) + ").";
+                Ago(now - since) + ").";
     } else if (status.newestCannotTell && emitted != 0) {
         text += "\nViewer: cannot tell whether point " + Grouped(PointInPass(*m_job, emitted)) + " was read";
         text += m_job->m_bFollow.load(std::memory_order_relaxed) ? "; the walk went on." : ".";

@@ -23,6 +23,7 @@ struct ReadStatus {
     std::uint64_t cannotTell = 0; // of the versions, how many the watch lost sight of
                                   // before their read; none of them is among `read`
     bool newestCannotTell = false; // the newest version is one of those
+    std::int64_t newestMs = -1;    // when the newest version was written, by the same clock
 };
 
 // Any open of the file for more than its attributes counts as a read, by whoever makes it:

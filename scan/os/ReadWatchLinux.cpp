@@ -136,6 +136,7 @@ private:
         ++m_status.replaced;
         m_status.newestRead = false;
         m_status.newestCannotTell = false;
+        m_status.newestMs = m_clock.NowMs();
         return true;
     }
 

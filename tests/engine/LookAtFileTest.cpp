@@ -576,6 +576,8 @@ TEST_F(LookAtFileTest, ReadWatchCountsOnlyOpensOfTheNewestVersion)
             EXPECT_EQ(status.read, c.read);
             EXPECT_EQ(status.newestRead, c.newestRead);
             EXPECT_EQ(status.lastReadMs, c.lastReadStep < 0 ? -1 : 100 * (c.lastReadStep + 1));
+            // The wait on a point counts from its write: each write is stamped.
+            EXPECT_EQ(status.newestMs >= 100, c.replaced > 0) << status.newestMs;
             EXPECT_EQ(status.cannotTell, c.cannotTell);
             EXPECT_EQ(status.newestCannotTell, c.newestCannotTell);
         }
