@@ -117,10 +117,10 @@ TEST(PlanCommand, PrintsThroughAPipeAndWritesNoFile)
         {"empty words", L"\"\" \"\" \"\" \"\" \"\" \"\" \"\" \"\" 0 1 0 \"\" 0", 0,
          "4 points per pass; speed factor 0 pauses after no point, so a pass takes only as long as its file "
          "writes.\r\nMiles east 0: no rows, only points due south of the corner, a step of 0.25 miles apart.\r\n"
-         "One pass loads about 35 MB of imagery (2,365 tiles; the finest, level 21, are 19 m wide in a 1,920-pixel "
-         "window, at about 15 KB a tile).\r\n"
          "Speed Factor 0: the viewer, re-reading the file every 4 s, will see almost none of the points. A Speed "
-         "Factor of at least 20 shows it every point.\r\n",
+         "Factor of at least 20 shows it every point.\r\n"
+         "A Range of 0 m puts the viewer on the ground: it would look from nowhere above it, and no view shows the "
+         "area. A Range of at least 1,215 m leaves no gap.\r\n",
          ""},
         {"twelve values", L"45 0 0 North 122 0 0 West 10 10 4 1000", 2, "",
          "usage: Vantrell.exe --plan [--refresh SECONDS] [--window PIXELS] [--preview FILE] LATDEG LATMIN LATSEC "
