@@ -214,7 +214,7 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
         const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(preview, errors));
         ASSERT_TRUE(kml) << errors;
         // It carries the request, to be opened again.
-        EXPECT_EQ(ReadPlanText(preview, "preview", errors), job.Request()) << errors;
+        EXPECT_EQ(ReadPlanText(preview, "preview", errors), PlanFile{job.Request()}) << errors;
         const kmldom::DocumentPtr document = kmldom::AsDocument(kml->get_feature());
         ASSERT_TRUE(document);
         EXPECT_TRUE(kmldom::AsLookAt(document->get_abstractview()));
