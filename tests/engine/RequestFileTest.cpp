@@ -182,7 +182,7 @@ TEST_F(RequestFileTest, PlanFileRefusals)
                                                                  "</ExtendedData>"),
          "plan.kml\" holds an area's Corridor but no folder \"Area\" of its shapes."},
         {"an area without its corridor", Edited("</Document>", AreaFolder(kRoad, "") + "</Document>"),
-         "The request in \"" + Path("plan.kml") + "\" lacks its Area file."},
+         "plan.kml\" lacks its Area file."},
         {"two areas", Preview(RequestExtendedData(kGood, "", &kRoad, 5) + AreaFolder(kRoad, "") + AreaFolder(kRoad, "")),
          "plan.kml\" holds more than one folder \"Area\"."},
         {"a negative corridor", Preview(RequestExtendedData(kGood, "", &kRoad, -1) + AreaFolder(kRoad, "")),

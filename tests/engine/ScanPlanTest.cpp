@@ -1,6 +1,7 @@
 #include "Recorder.h"
 #include "Durations.h"
 #include "Grouping.h"
+#include "Quoting.h"
 #include "ScanPlan.h"
 #include "ViewFootprint.h"
 #include "ViewShare.h"
@@ -666,7 +667,7 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
         EXPECT_EQ(out->status, row.status) << line.back();
         EXPECT_EQ(out->out.substr(0, out->out.find('\n', out->out.find('\n') + 1) + 1), row.out);
         if (row.status == 1) {
-            EXPECT_EQ(out->err, "\"" + (dir / "empty.kml").string() + "\" holds no polygon, path or track.\n");
+            EXPECT_EQ(out->err, Quoted((dir / "empty.kml").string()) + " holds no polygon, path or track.\n");
         }
     }
     std::filesystem::remove_all(dir);
