@@ -88,9 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::string error;
-    if (const std::optional<vantrell::ScanRequest> values = vantrell::ReadPlanText(text, "fuzz", error)) {
-        const std::string again = "<kml><Document>" + vantrell::RequestExtendedData(*values, "\n") +
-                                  "</Document></kml>";
+    if (const std::optional<vantrell::PlanFile> values = vantrell::ReadPlanText(text, "fuzz", error)) {
+        const vantrell::Area* area = values->area.get();
+        const std::string again = "<kml><Document>" +
+                                  vantrell::RequestExtendedData(values->request, "\n", area, values->corridorTenths) +
+                                  (area ? vantrell::AreaFolder(*area, "\n") : std::string()) + "</Document></kml>";
         vantrell::fuzz::g_input = "a request that does not read back: \"" + text.substr(0, 200) + "\"";
         FUZZ_CHECK(vantrell::ReadPlanText(again, "fuzz", error) == values);
     }

@@ -127,10 +127,10 @@ bool CPlanView::OpenPlan(std::string_view path, std::string& error)
         error = "A plan can be opened only before the first Start.";
         return false;
     }
-    const std::optional<ScanRequest> values = ReadPlanFile(path, error);
-    if (!values)
+    const std::optional<PlanFile> plan = ReadPlanFile(path, error);
+    if (!plan)
         return false;
-    m_form.FillFields(TextsOf(*values));
+    m_form.FillFields(TextsOf(plan->request));
     Replan();
     return true;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <new>
 #include <utility>
@@ -90,6 +91,9 @@ public:
         }
         return Fail(" is a damaged zip archive.");
     }
+
+    // The KML shapes below element, without the document's checks.
+    bool Geometry(XmlElement element) { return Kml(element); }
 
     Area area;
 
@@ -346,6 +350,21 @@ std::optional<Area> ReadAreaText(std::string_view bytes, std::string_view fileNa
         // of that is told so, like any other refusal.
         error = Quoted(fileName) + " could not be read: it needs more memory than there is.";
         return std::nullopt;
+    }
+}
+
+bool ReadAreaGeometry(XmlElement element, std::string_view fileName, Area& area, std::string& error)
+{
+    try {
+        CAreaReader reader(fileName, error);
+        if (!reader.Geometry(element))
+            return false;
+        std::move(reader.area.polygons.begin(), reader.area.polygons.end(), std::back_inserter(area.polygons));
+        std::move(reader.area.paths.begin(), reader.area.paths.end(), std::back_inserter(area.paths));
+        return true;
+    } catch (const std::bad_alloc&) {
+        error = Quoted(fileName) + " could not be read: it needs more memory than there is.";
+        return false;
     }
 }
 

@@ -4,6 +4,7 @@
 // opening. Any thread; throws nothing.
 
 #include "Area.h"
+#include "Xml.h"
 
 #include <cstdint>
 #include <optional>
@@ -33,5 +34,10 @@ std::optional<Area> ReadAreaFile(std::string_view path, std::string& error);
 // latitude beyond ±90°, a longitude beyond ±180° or either not finite; a shape with a
 // side whose longitudes differ by more than 180°, which crosses the 180° meridian.
 std::optional<Area> ReadAreaText(std::string_view bytes, std::string_view fileName, std::string& error);
+
+// The KML shapes below element, at any depth, read as ReadAreaText reads a KML
+// document's and added to area (whose fileName is left alone); an element without any
+// adds none. On a refusal, false, with error one sentence naming fileName as given.
+bool ReadAreaGeometry(XmlElement element, std::string_view fileName, Area& area, std::string& error);
 
 } // namespace vantrell

@@ -1,5 +1,6 @@
 #include "RequestFile.h"
 
+#include "AreaFile.h"
 #include "LookAtDocument.h"
 #include "Grouping.h"
 #include "Quoting.h"
@@ -9,6 +10,9 @@
 #include <array>
 #include <charconv>
 #include <limits>
+#include <new>
+#include <utility>
+#include <vector>
 
 namespace vantrell {
 namespace {
@@ -33,12 +37,33 @@ struct Found {
     int count = 0;
 };
 
+// Everything a preview stores, as read.
+struct Stored {
+    std::array<Found, kRequestFields> fields;
+    Found areaFile, corridor;
+    bool anyField = false;
+    int areaFolders = 0;
+    Area area;
+};
+
+// One <Data>'s value; a name given again counts again and its last value stands.
+void Collect(XmlElement item, Found& found, bool* anyField = nullptr)
+{
+    found.text.clear();
+    ++found.count;
+    if (anyField)
+        *anyField = true;
+    for (XmlElement value = item.FirstChild("value"); value; value = value.Next("value"))
+        found.text += value.Text();
+}
+
 // Reads a KML document the way a preview needs it: well-formed XML with a <kml> root,
 // through the engine's one parser (which refuses a DTD), and collects the request's
-// <Data> under kml/Document/ExtendedData; a <Data> named twice counts twice, and its
-// <value> texts are joined. Element names compare without their namespace prefix. False
-// when the text is not such a document.
-bool ReadFields(std::string_view text, std::array<Found, kRequestFields>& fields, bool& anyField)
+// <Data> under kml/Document/ExtendedData, and the shapes of kml/Document/Folder named
+// kAreaFolderName; a <Data> named twice counts twice, and its <value> texts are joined.
+// Element names compare without their namespace prefix. False when the text is not such
+// a document (error empty) or its area is refused (error says why).
+bool ReadStored(std::string_view text, std::string_view fileName, Stored& stored, std::string& error)
 {
     CXmlDocument document;
     if (document.Parse(text) != XmlError::None || document.Root().Name() != "kml")
@@ -48,16 +73,25 @@ bool ReadFields(std::string_view text, std::array<Found, kRequestFields>& fields
         for (XmlElement data = kmlDocument.FirstChild("ExtendedData"); data; data = data.Next("ExtendedData")) {
             for (XmlElement item = data.FirstChild("Data"); item; item = item.Next("Data")) {
                 const std::optional<std::string_view> name = item.Attribute("name");
-                for (std::size_t i = 0; name && i < kScanRequestFields.size(); ++i) {
-                    if (*name != kScanRequestFields[i].name)
-                        continue;
-                    fields[i].text.clear();
-                    ++fields[i].count;
-                    anyField = true;
-                    for (XmlElement value = item.FirstChild("value"); value; value = value.Next("value"))
-                        fields[i].text += value.Text();
+                if (!name)
+                    continue;
+                for (std::size_t i = 0; i < kScanRequestFields.size(); ++i) {
+                    if (*name == kScanRequestFields[i].name)
+                        Collect(item, stored.fields[i], &stored.anyField);
                 }
+                if (*name == kAreaFileData)
+                    Collect(item, stored.areaFile);
+                if (*name == kCorridorData)
+                    Collect(item, stored.corridor);
             }
+        }
+        for (XmlElement folder = kmlDocument.FirstChild("Folder"); folder; folder = folder.Next("Folder")) {
+            if (folder.FirstChild("name").Text() != kAreaFolderName)
+                continue;
+            if (++stored.areaFolders > 1)
+                break;
+            if (!ReadAreaGeometry(folder, fileName, stored.area, error))
+                return false;
         }
     }
     return true;
@@ -107,7 +141,15 @@ bool Store(ScanRequest& values, std::size_t i, const std::string& text, std::str
 
 } // namespace
 
-std::string RequestExtendedData(const ScanRequest& values, std::string_view lineEnd)
+std::string XmlEscaped(std::string_view text)
+{
+    std::string out;
+    AppendEscaped(out, text);
+    return out;
+}
+
+std::string RequestExtendedData(const ScanRequest& values, std::string_view lineEnd, const Area* area,
+                                std::int32_t corridorTenths)
 {
     std::string out = "<ExtendedData>";
     out += lineEnd;
@@ -124,41 +166,150 @@ std::string RequestExtendedData(const ScanRequest& values, std::string_view line
         out += "</value></Data>";
         out += lineEnd;
     }
+    if (area) {
+        out += "<Data name=\"";
+        AppendEscaped(out, kAreaFileData);
+        out += "\"><value>";
+        AppendEscaped(out, area->fileName);
+        out += "</value></Data>";
+        out += lineEnd;
+        out += "<Data name=\"";
+        AppendEscaped(out, kCorridorData);
+        out += "\"><value>";
+        char number[16];
+        out.append(number, std::to_chars(number, number + sizeof number, corridorTenths).ptr);
+        out += "</value></Data>";
+        out += lineEnd;
+    }
     out += "</ExtendedData>";
     out += lineEnd;
     return out;
 }
 
-std::optional<ScanRequest> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error)
+std::string AreaFolder(const Area& area, std::string_view lineEnd)
+{
+    std::string out;
+    const auto line = [&](std::string_view text) {
+        out += text;
+        out += lineEnd;
+    };
+    // Shortest digits that read back as the same double: the round trip keeps the area.
+    const auto coordinates = [&](const std::vector<GeoPoint>& points, bool closed) {
+        out += "<coordinates>";
+        char number[32];
+        for (std::size_t i = 0; i < points.size() + (closed ? 1 : 0); ++i) {
+            const GeoPoint& p = points[i % points.size()];
+            out.append(number, std::to_chars(number, number + sizeof number, p.longitude).ptr);
+            out += ',';
+            out.append(number, std::to_chars(number, number + sizeof number, p.latitude).ptr);
+            out += ' ';
+        }
+        out += "</coordinates>";
+    };
+    const auto ring = [&](const GeoRing& r) {
+        out += "<LinearRing>";
+        coordinates(r, true);
+        out += "</LinearRing>";
+    };
+    line("<Folder>");
+    line("<name>" + std::string(kAreaFolderName) + "</name>");
+    line("<Style id=\"area\"><LineStyle><color>ff0000ff</color><width>2</width></LineStyle>"
+         "<PolyStyle><fill>0</fill><outline>1</outline></PolyStyle></Style>");
+    for (const AreaPolygon& polygon : area.polygons) {
+        line("<Placemark>");
+        line("<styleUrl>#area</styleUrl>");
+        out += "<Polygon><outerBoundaryIs>";
+        ring(polygon.outer);
+        out += "</outerBoundaryIs>";
+        for (const GeoRing& hole : polygon.holes) {
+            out += "<innerBoundaryIs>";
+            ring(hole);
+            out += "</innerBoundaryIs>";
+        }
+        line("</Polygon>");
+        line("</Placemark>");
+    }
+    for (const GeoPath& path : area.paths) {
+        line("<Placemark>");
+        line("<styleUrl>#area</styleUrl>");
+        out += "<LineString><tessellate>1</tessellate>";
+        coordinates(path, false);
+        line("</LineString>");
+        line("</Placemark>");
+    }
+    line("</Folder>");
+    return out;
+}
+
+std::optional<PlanFile> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error)
 {
     const std::string file = Quoted(fileName);
-    std::array<Found, kRequestFields> fields;
-    bool anyField = false;
-    if (!ReadFields(text, fields, anyField)) {
-        error = file + " is not a Vantrell preview: it is not a KML document.";
+    Stored stored;
+    error.clear();
+    bool read = false;
+    try {
+        read = ReadStored(text, fileName, stored, error);
+    } catch (const std::bad_alloc&) {
+        error = file + " could not be read: it needs more memory than there is.";
         return std::nullopt;
     }
-    if (!anyField) {
+    if (!read) {
+        if (error.empty())
+            error = file + " is not a Vantrell preview: it is not a KML document.";
+        return std::nullopt;
+    }
+    if (!stored.anyField) {
         error = file + " is not a Vantrell preview: it holds no request.";
         return std::nullopt;
     }
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const int count = fields[i].count;
-        if (count != 1) {
-            error = "The request in " + file + (count == 0 ? " lacks its " : " holds more than one ") +
-                    std::string(kScanRequestFields[i].name) + ".";
-            return std::nullopt;
-        }
-    }
-    ScanRequest values;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (!Store(values, i, fields[i].text, error))
+    const auto once = [&](const Found& found, std::string_view name) {
+        if (found.count == 1)
+            return true;
+        error = "The request in " + file + (found.count == 0 ? " lacks its " : " holds more than one ") +
+                std::string(name) + ".";
+        return false;
+    };
+    for (std::size_t i = 0; i < stored.fields.size(); ++i) {
+        if (!once(stored.fields[i], kScanRequestFields[i].name))
             return std::nullopt;
     }
-    return values;
+    PlanFile plan;
+    for (std::size_t i = 0; i < stored.fields.size(); ++i) {
+        if (!Store(plan.request, i, stored.fields[i].text, error))
+            return std::nullopt;
+    }
+    if (stored.areaFolders == 0) {
+        if (stored.areaFile.count == 0 && stored.corridor.count == 0)
+            return plan;
+        error = file + " holds an area's " + std::string(stored.corridor.count ? kCorridorData : kAreaFileData) +
+                " but no folder \"" + std::string(kAreaFolderName) + "\" of its shapes.";
+        return std::nullopt;
+    }
+    if (stored.areaFolders > 1) {
+        error = file + " holds more than one folder \"" + std::string(kAreaFolderName) + "\".";
+        return std::nullopt;
+    }
+    if (stored.area.Shapes() == 0) {
+        error = file + " holds a folder \"" + std::string(kAreaFolderName) + "\" without a polygon or path.";
+        return std::nullopt;
+    }
+    if (!once(stored.areaFile, kAreaFileData) || !once(stored.corridor, kCorridorData))
+        return std::nullopt;
+    const std::string& corridor = stored.corridor.text;
+    std::int32_t tenths = -1;
+    const auto [end, ec] = std::from_chars(corridor.data(), corridor.data() + corridor.size(), tenths);
+    if (corridor.empty() || corridor.front() == '-' || ec != std::errc() || end != corridor.data() + corridor.size()) {
+        error = std::string(kCorridorData) + " holds " + Shown(corridor, true) +
+                ", which is not a plain whole number from 0.";
+        return std::nullopt;
+    }
+    stored.area.fileName = std::move(stored.areaFile.text);
+    plan.area = std::make_shared<const Area>(std::move(stored.area));
+    plan.corridorTenths = tenths;
+    return plan;
 }
 
-std::optional<ScanRequest> ReadPlanFile(std::string_view path, std::string& error)
+std::optional<PlanFile> ReadPlanFile(std::string_view path, std::string& error)
 {
     std::string text;
     const std::string file = Quoted(path);
@@ -167,7 +318,7 @@ std::optional<ScanRequest> ReadPlanFile(std::string_view path, std::string& erro
     case SmallFile::Missing: error = "There is no file " + file + "."; break;
     case SmallFile::Unreadable: error = file + " could not be read."; break;
     case SmallFile::NotPlain: error = file + " is not a plain file."; break;
-    case SmallFile::TooLarge: error = file + " is larger than 1 MB."; break;
+    case SmallFile::TooLarge: error = file + " is larger than 16 MB."; break;
     }
     return std::nullopt;
 }

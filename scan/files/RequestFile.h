@@ -2,9 +2,11 @@
 // A request kept in its preview, and the point "Vantrell.kml" shows, read back from disk.
 // Portable: SmallFile*.cpp does the opening. Any thread; nothing here is used by the walk.
 
+#include "Area.h"
 #include "ScanRequest.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,15 +15,47 @@ namespace vantrell {
 
 // The preview stores a request's values under the names of kScanRequestFields.
 
+// text with &, <, >, " and ' as XML's predefined entities, for element or attribute text.
+std::string XmlEscaped(std::string_view text);
+
+// The names of the data a preview of a walk kept to an area adds after the thirteen.
+inline constexpr std::string_view kAreaFileData = "Area file";
+inline constexpr std::string_view kCorridorData = "Corridor";
+
 // The KML 2.2 <ExtendedData> element holding the thirteen values, one
 // <Data name="..."><value>...</value></Data> each, every line ending with lineEnd (the
-// LookAt file's kLineEnd). Goes inside the preview's <Document>, right after its
+// LookAt file's kLineEnd); with area, also the area's file name and corridorTenths
+// (kAreaFileData, kCorridorData). Goes inside the preview's <Document>, right after its
 // <description>. Names and words are XML-escaped; the words of a request that yields
 // points (the only kind with a preview) are plain ASCII.
-std::string RequestExtendedData(const ScanRequest& values, std::string_view lineEnd);
+std::string RequestExtendedData(const ScanRequest& values, std::string_view lineEnd, const Area* area = nullptr,
+                                std::int32_t corridorTenths = 0);
 
-// A plan file is read whole, so it is refused beyond this size.
-inline constexpr std::uint64_t kMaxPlanFileBytes = 1'000'000;
+// The name of the preview's folder of the area's shapes.
+inline constexpr std::string_view kAreaFolderName = "Area";
+
+// A KML 2.2 <Folder> named kAreaFolderName holding the area's shapes, a Placemark each:
+// its polygons (holes as inner boundaries) and its paths as LineStrings, in the area's
+// order, coordinates printed so that they read back as the same doubles. Goes inside the
+// preview's <Document>; lines end with lineEnd.
+std::string AreaFolder(const Area& area, std::string_view lineEnd);
+
+// A plan file is read whole, so it is refused beyond this size (16 MB, as an area file:
+// a preview holds its area). A preview larger than this is not written.
+inline constexpr std::uint64_t kMaxPlanFileBytes = 16ull * 1024 * 1024;
+
+// What a preview holds: the request, and the area its walk is kept to.
+struct PlanFile {
+    ScanRequest request;
+    std::shared_ptr<const Area> area; // null: the walk covers the whole rectangle
+    std::int32_t corridorTenths = 0;  // with an area: half a path's corridor, tenths of a mile
+
+    bool operator==(const PlanFile& other) const
+    {
+        return request == other.request && corridorTenths == other.corridorTenths &&
+               (area && other.area ? *area == *other.area : area == other.area);
+    }
+};
 
 // Reads back a request from a preview at path: a plain file of at most kMaxPlanFileBytes
 // (opened without waiting; FIFOs, folders and devices are refused) holding a KML document
@@ -29,11 +63,14 @@ inline constexpr std::uint64_t kMaxPlanFileBytes = 1'000'000;
 // other data is ignored. Numbers must be plain decimal integers within int32, the words
 // ones the form's lists hold: North, South or nothing; East, West or nothing. A value
 // the form would have changed (it caps digit strings at the int32 limits) is refused, not
-// changed. On failure nothing comes back and error is one sentence for the user.
-std::optional<ScanRequest> ReadPlanFile(std::string_view path, std::string& error);
+// changed. The area comes from the Document's one Folder named kAreaFolderName only (as
+// ReadAreaGeometry reads it), which then needs kAreaFileData and kCorridorData once each,
+// the corridor a plain whole number from 0; neither without the folder. On failure
+// nothing comes back and error is one sentence for the user.
+std::optional<PlanFile> ReadPlanFile(std::string_view path, std::string& error);
 
 // The same reading of a document already in memory; fileName only names it in error.
-std::optional<ScanRequest> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error);
+std::optional<PlanFile> ReadPlanText(std::string_view text, std::string_view fileName, std::string& error);
 
 // A point as "Vantrell.kml" prints it, its numbers read back from the text.
 struct WrittenPoint {

@@ -164,6 +164,94 @@ struct CPathTracer {
     }
 };
 
+// The path of a walk kept to an area: each run of consecutive kept points through its
+// first and last point and, along rows, the points on either side of each south move.
+// Only pairs that keep a point are stepped; the walk stops before a pair past the
+// limits, or, where a pair holds too many runs, drops that pair and stops.
+struct CKeptTracer {
+    CKeptTracer(const KeptPoints& keptPoints, std::uint64_t perPair, bool hasRows)
+        : kept(keptPoints), pointsPerPair(perPair), rows(hasRows)
+    {
+    }
+
+    const KeptPoints& kept;
+    std::uint64_t pointsPerPair;
+    bool rows;
+    std::uint64_t budget = kExactSteps; // points still to step
+    std::vector<Vertex> vertices;
+    std::vector<std::size_t> runs; // where each run begins in vertices
+    std::vector<Vertex> viewed;    // the first kept points, at most kPreviewViews
+    std::optional<Vertex> pending; // the run's last point, not yet a vertex
+    bool open = false;
+    bool afterSouth = false;
+    std::uint64_t steppedPairs = 0;
+    std::optional<std::uint64_t> stoppedAt; // rows: the pair; no rows: the point
+    std::size_t pairVertices = 0, pairRuns = 0, pairViewed = 0;
+
+    void Close()
+    {
+        if (pending)
+            vertices.push_back(*pending);
+        pending.reset();
+        open = false;
+    }
+    RowVisit Row(const WalkRow& row)
+    {
+        if (row.direction < 0) // the pair's second row goes as its first
+            return RowVisit::Step;
+        if (!kept.AnyIn(row.first, row.first + pointsPerPair - 1))
+            return RowVisit::Estimate;
+        if (steppedPairs >= kPreviewRowPairs || budget < pointsPerPair) {
+            stoppedAt = row.pair;
+            return RowVisit::Stop;
+        }
+        budget -= pointsPerPair;
+        ++steppedPairs;
+        pairVertices = vertices.size();
+        pairRuns = runs.size();
+        pairViewed = viewed.size();
+        return RowVisit::Step;
+    }
+    bool Point(std::uint64_t index, float latitude, float longitude, bool southMove)
+    {
+        const Vertex v{latitude, longitude};
+        const bool turn = rows && (southMove || afterSouth);
+        afterSouth = southMove;
+        if (!kept.Contains(index)) {
+            if (open)
+                Close();
+            return true;
+        }
+        if (!open && runs.size() >= kPreviewRuns) {
+            if (rows) { // the pair so far, whole rows only
+                vertices.resize(pairVertices);
+                runs.resize(pairRuns);
+                viewed.resize(pairViewed);
+                pending.reset();
+                stoppedAt = (index - 1) / pointsPerPair;
+            } else {
+                stoppedAt = index;
+            }
+            return false;
+        }
+        if (!open) {
+            runs.push_back(vertices.size());
+            vertices.push_back(v);
+            open = true;
+        } else if (turn) {
+            if (pending)
+                vertices.push_back(*pending);
+            pending.reset();
+            vertices.push_back(v);
+        } else {
+            pending = v;
+        }
+        if (viewed.size() < kPreviewViews)
+            viewed.push_back(v);
+        return true;
+    }
+};
+
 // The ground one view shows around v as a closed ring; its width in longitude is held to
 // a whole turn near the poles.
 std::array<Vertex, 5> ViewRing(const Vertex& v, const ViewSize& view)
@@ -183,7 +271,8 @@ std::array<Vertex, 5> ViewRing(const Vertex& v, const ViewSize& view)
 std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
 {
     const std::optional<PassShape> shape = CountPass(job);
-    if (!shape)
+    const KeptPoints* kept = job.Kept();
+    if (!shape || job.PassPoints(*shape) == 0)
         return {};
     const RequestCheck check = job.Check();
     const std::uint64_t n = shape->pointsPerRow;
@@ -191,9 +280,18 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
     const std::uint64_t affordable = n > 0 ? std::max<std::uint64_t>(1, kExactSteps / (2 * n)) : shape->rowPairs;
     const std::uint64_t pairs = std::min({shape->rowPairs, kPreviewRowPairs, affordable});
 
-    CPathTracer tracer{pairs, 2 * (n + 1), {}, {}, false, std::nullopt};
-    WalkPass(check, *shape, tracer);
-    const std::vector<Vertex>& path = tracer.path;
+    CPathTracer tracer{kept ? 0 : pairs, 2 * (n + 1), {}, {}, false, std::nullopt};
+    std::optional<CKeptTracer> keptTracer;
+    if (kept) {
+        keptTracer.emplace(*kept, 2 * (n + 1), n > 0);
+        WalkPass(check, *shape, *keptTracer);
+        if (!keptTracer->stoppedAt)
+            keptTracer->Close();
+    } else {
+        WalkPass(check, *shape, tracer);
+    }
+    const std::vector<Vertex>& path = kept ? keptTracer->vertices : tracer.path;
+    const std::vector<Vertex>& viewed = kept ? keptTracer->viewed : tracer.viewed;
     // The outline, the LookAt and the description speak of the whole pass, however little
     // of it the path shows.
     const Vertex typed{check.startLatitude, check.startLongitude};
@@ -202,7 +300,12 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
     const Vertex low = extent.low;
     const Vertex high = extent.high;
     // Two rows a pair, or two south moves.
-    const PreviewSummary shows{pairs * 2, shape->rowPairs * 2, n > 0};
+    std::uint64_t shown = pairs * 2;
+    if (kept)
+        shown = !keptTracer->stoppedAt ? shape->rowPairs * 2
+                : n > 0             ? *keptTracer->stoppedAt * 2
+                                    : *keptTracer->stoppedAt - 1;
+    const PreviewSummary shows{shown, shape->rowPairs * 2, n > 0};
     if (summary)
         *summary = shows;
 
@@ -221,11 +324,21 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
         .Line(R"(<kml xmlns="http://www.opengis.net/kml/2.2">)")
         .Line("<Document>")
         .Line("<name>Vantrell preview</name>")
-        .Text("<description>").Text(Grouped(shape->points)).Text(" points per pass");
+        .Text("<description>");
+    if (kept) {
+        const std::uint64_t points = job.PassPoints(*shape);
+        doc.Text(Grouped(points)).Text(" of ").Text(Grouped(shape->points)).Text(" points per pass ")
+            .Text(points == 1 ? "lies" : "lie").Text(" in the area of ");
+        doc.Text(XmlEscaped(Quoted(kept->AreaName())));
+    } else {
+        doc.Text(Grouped(shape->points)).Text(" points per pass");
+    }
     if (shows.shown < shows.total)
         doc.Text("; the path shows ").Text(PreviewShows(shows));
     doc.Line(".</description>")
-        .Text(RequestExtendedData(job.Request(), kLineEnd)) // the request, to be opened again
+        // the request, to be opened again
+        .Text(RequestExtendedData(job.Request(), kLineEnd, kept ? &kept->KeptArea() : nullptr,
+                                  kept ? kept->CorridorTenths() : 0))
         .Line("<LookAt>")
         .Text("<longitude>").Degrees(centre.longitude).Line("</longitude>")
         .Text("<latitude>").Degrees(centre.latitude).Line("</latitude>")
@@ -246,15 +359,32 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
         .Line("</LineString>")
         .Line("</Placemark>")
         .Line("<Placemark>")
-        .Line("<name>Path</name>")
-        .Line("<LineString>")
-        .Line("<tessellate>1</tessellate>")
-        .Line("<coordinates>");
-    for (const Vertex& v : path)
-        doc.Coordinates(v).Line("");
-    doc.Line("</coordinates>")
-        .Line("</LineString>")
-        .Line("</Placemark>")
+        .Line("<name>Path</name>");
+    if (kept) {
+        const std::vector<std::size_t>& runs = keptTracer->runs;
+        doc.Line("<MultiGeometry>");
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            const std::size_t end = r + 1 < runs.size() ? runs[r + 1] : path.size();
+            if (end - runs[r] == 1) {
+                doc.Text("<Point><coordinates>").Coordinates(path[runs[r]]).Line("</coordinates></Point>");
+                continue;
+            }
+            doc.Line("<LineString>").Line("<tessellate>1</tessellate>").Line("<coordinates>");
+            for (std::size_t i = runs[r]; i < end; ++i)
+                doc.Coordinates(path[i]).Line("");
+            doc.Line("</coordinates>").Line("</LineString>");
+        }
+        doc.Line("</MultiGeometry>");
+    } else {
+        doc.Line("<LineString>")
+            .Line("<tessellate>1</tessellate>")
+            .Line("<coordinates>");
+        for (const Vertex& v : path)
+            doc.Coordinates(v).Line("");
+        doc.Line("</coordinates>")
+            .Line("</LineString>");
+    }
+    doc.Line("</Placemark>")
         .Line("<Placemark>")
         .Line("<name>First point</name>")
         .Text("<Point><coordinates>").Coordinates(path.front()).Line("</coordinates></Point>")
@@ -266,18 +396,20 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary)
         .Line("<name>Views</name>")
         .Line("<Style id=\"view\"><LineStyle><color>ff00ffff</color></LineStyle>"
               "<PolyStyle><fill>0</fill><outline>1</outline></PolyStyle></Style>");
-    for (std::size_t i = 0; view.width > 0 && i < tracer.viewed.size(); ++i) {
+    for (std::size_t i = 0; view.width > 0 && i < viewed.size(); ++i) {
         doc.Line("<Placemark>")
             .Line("<styleUrl>#view</styleUrl>")
             .Line("<Polygon><outerBoundaryIs><LinearRing>")
             .Text("<coordinates>");
-        for (const Vertex& corner : ViewRing(tracer.viewed[i], view))
+        for (const Vertex& corner : ViewRing(viewed[i], view))
             doc.Coordinates(corner).Text(" ");
         doc.Line("</coordinates>")
             .Line("</LinearRing></outerBoundaryIs></Polygon>")
             .Line("</Placemark>");
     }
     doc.Line("</Folder>");
+    if (kept)
+        doc.Text(AreaFolder(kept->KeptArea(), kLineEnd));
     doc.Line("</Document>")
         .Line("</kml>");
     return doc.Take();
@@ -301,6 +433,16 @@ bool WritePreview(std::string_view path, CScanJob& job, std::string& error, Prev
     if (!error.empty())
         return false;
     const std::string document = PreviewDocument(job, summary);
+    if (const KeptPoints* kept = job.Kept(); document.empty() && kept && BrokenLimits(job).empty()) {
+        error = "No preview: no point of this pass lies in the area of " + Quoted(kept->AreaName()) +
+                (kept->TooLarge() ? ", or the pass has too many points to be kept to it." : ".");
+        return false;
+    }
+    if (document.size() > kMaxPlanFileBytes) {
+        error = "No preview: it would be larger than the 16 MB that Open plan... reads; the area has too many "
+                "vertices.";
+        return false;
+    }
     if (document.empty()) {
         std::string why;
         for (const std::string& limit : BrokenLimits(job))

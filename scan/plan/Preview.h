@@ -15,6 +15,8 @@ namespace vantrell {
 inline constexpr std::uint64_t kPreviewRowPairs = 1000;
 // Views a preview outlines at most: those of the first two row pairs' points.
 inline constexpr std::size_t kPreviewViews = 200;
+// Runs of consecutive kept points a preview of a walk kept to an area draws at most.
+inline constexpr std::size_t kPreviewRuns = 2000;
 
 struct PreviewSummary {
     std::uint64_t shown = 0; // rows the path goes through; south moves for a pass without rows
@@ -28,6 +30,11 @@ std::string PreviewShows(const PreviewSummary& summary);
 // The document, lines ending as the LookAt file's do; empty when the request yields no
 // points. The path's coordinates are printed as the LookAt file prints points. At most
 // kPreviewRowPairs row pairs and some kExactSteps float32 additions.
+// For a walk kept to an area (CScanJob::Kept) the path is one line a run of consecutive
+// kept points through its turning points (a point for a run of one), at most
+// kPreviewRuns and the row pairs above, only pairs that keep a point stepped; the views
+// are the first kept points'; and a folder (AreaFolder) and the data
+// (RequestExtendedData) keep the area and its corridor.
 std::string PreviewDocument(CScanJob& job, PreviewSummary* summary = nullptr);
 
 // Why path must not be written: its name, or the file it leads to, is the scan's
@@ -35,8 +42,9 @@ std::string PreviewDocument(CScanJob& job, PreviewSummary* summary = nullptr);
 // Vantrell.kml by another name. Empty when it may be.
 std::string PreviewRefusal(std::string_view path);
 
-// Replaces the file at path with the preview, whole. On failure error is a sentence
-// for the user and nothing was written. With summary, says how much of the pass the
+// Replaces the file at path with the preview, whole. On failure (also for a preview
+// larger than a plan file may be, kMaxPlanFileBytes) error is a sentence for the user
+// and nothing was written. With summary, says how much of the pass the
 // path shows.
 bool WritePreview(std::string_view path, CScanJob& job, std::string& error, PreviewSummary* summary = nullptr);
 

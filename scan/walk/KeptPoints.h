@@ -57,6 +57,27 @@ public:
         return rank;
     }
 
+    // Whether any point from first to last (pass numbers from 1, both included) is kept;
+    // a word of bits at a time.
+    bool AnyIn(std::uint64_t first, std::uint64_t last) const
+    {
+        if (m_tooLarge || first == 0)
+            return false;
+        last = last < m_points ? last : m_points;
+        for (std::uint64_t i = first; i <= last;) {
+            const auto bit = static_cast<unsigned>((i - 1) % 64);
+            std::uint64_t word = m_bits[static_cast<std::size_t>((i - 1) / 64)] >> bit;
+            const std::uint64_t left = last - i + 1;
+            const std::uint64_t span = left < 64 - bit ? left : 64 - bit;
+            if (span < 64)
+                word &= (std::uint64_t{1} << span) - 1;
+            if (word != 0)
+                return true;
+            i += span;
+        }
+        return false;
+    }
+
     std::uint64_t Points() const { return m_points; } // of the whole pass
     std::uint64_t Kept() const { return m_kept; }
     bool TooLarge() const { return m_tooLarge; }

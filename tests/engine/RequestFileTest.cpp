@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <future>
 #include <random>
 #include <string>
@@ -44,6 +45,7 @@ std::string Preview(const std::string& inside, std::string_view lineEnd = kLineE
 }
 
 const ScanRequest kGood = {45, 30, 15, "North", 122, 40, 0, "West", 10, 5, 20, 1000, 2};
+const Area kRoad = {{}, {{{45, -122}, {44.5, -121.5}}}, "road.gpx"};
 
 std::string Replaced(std::string text, std::string_view from, std::string_view to)
 {
@@ -106,13 +108,32 @@ TEST_F(RequestFileTest, ValuesComeBackAsStored)
         {0, 0, 0, "", 0, 0, 0, "", 0, 0, 0, 0, 0}, // empty words
         {kMin, -1, kMax, "South", kMax, kMin, 59, "East", kMin, kMax, -7, -5, kMax},
     };
+    // An area keeps its shapes, in order, to the last bit of every double, its file's name
+    // and its corridor; a preview without one gives none.
+    const auto area = [](Area shapes) { return std::make_shared<const Area>(std::move(shapes)); };
+    std::vector<PlanFile> plans = {
+        {kGood,
+         area({{{{{45, -122}, {45, -121.9}, {44.9, -121.9}, {44.9, -122}},
+                 {{{44.99, -121.99}, {44.99, -121.98}, {44.98, -121.98}}}},
+                {{{0.1, 0.2}, {-0.3, 1e-7}, {0.30000000000000004, 179.99999999999997}}, {}}},
+               {{{-33.86, 151.2}}, {{40, -100}, {36.933267796218125, -96.08320871665667}}},
+               "a & <b>.kml"}),
+         0},
+        {kGood, area({{}, {{{45, -122}, {44.5, -121.5}}}, "road.gpx"}), 2147483647},
+    };
+    for (const ScanRequest& values : table)
+        plans.push_back({values});
     for (const std::string_view lineEnd : {"\n", "\r\n"}) {
-        for (const ScanRequest& values : table) {
-            const std::string path = Write("plan.kml", Preview(RequestExtendedData(values, lineEnd), lineEnd));
+        for (const PlanFile& plan : plans) {
+            const Area* shapes = plan.area.get();
+            const std::string path = Write(
+                "plan.kml", Preview(RequestExtendedData(plan.request, lineEnd, shapes, plan.corridorTenths) +
+                                        (shapes ? AreaFolder(*shapes, lineEnd) : std::string()),
+                                    lineEnd));
             std::string error;
-            const std::optional<ScanRequest> read = ReadPlanFile(path, error);
+            const std::optional<PlanFile> read = ReadPlanFile(path, error);
             ASSERT_TRUE(read.has_value()) << error;
-            EXPECT_EQ(*read, values);
+            EXPECT_EQ(*read, plan);
         }
     }
     const CScanJob job({45, 30, 15, "North", 122, 40, 0, "West", 10, 5, 20, 1000, 2}, Discard());
@@ -155,8 +176,21 @@ TEST_F(RequestFileTest, PlanFileRefusals)
          "Miles East holds \" 10\", which is not a plain whole number."},
         {"a word no list holds", Preview(RequestExtendedData(odd, kLineEnd)),
          "NW Latitude hemisphere holds \"N&S <'\\\">\", which the field cannot hold (North, South or nothing)."},
-        {"over 1 MB", atLimit + " ", " is larger than 1 MB."},
-        {"1 MB exactly", atLimit, ""},
+        {"over 16 MB", atLimit + " ", " is larger than 16 MB."},
+        {"16 MB exactly", atLimit, ""},
+        {"a corridor without an area", Edited("</ExtendedData>", "<Data name=\"Corridor\"><value>5</value></Data>"
+                                                                 "</ExtendedData>"),
+         "plan.kml\" holds an area's Corridor but no folder \"Area\" of its shapes."},
+        {"an area without its corridor", Edited("</Document>", AreaFolder(kRoad, "") + "</Document>"),
+         "plan.kml\" lacks its Area file."},
+        {"two areas", Preview(RequestExtendedData(kGood, "", &kRoad, 5) + AreaFolder(kRoad, "") + AreaFolder(kRoad, "")),
+         "plan.kml\" holds more than one folder \"Area\"."},
+        {"a negative corridor", Preview(RequestExtendedData(kGood, "", &kRoad, -1) + AreaFolder(kRoad, "")),
+         "Corridor holds \"-1\", which is not a plain whole number from 0."},
+        {"an area's ring of two corners",
+         Preview(RequestExtendedData(kGood, "", &kRoad, 5) + "<Folder><name>Area</name><Polygon><outerBoundaryIs>"
+                 "<LinearRing><coordinates>1,1 2,2 1,1</coordinates></LinearRing></outerBoundaryIs></Polygon></Folder>"),
+         "plan.kml\" holds a polygon whose ring has fewer than 3 distinct corners."},
         {"a folder", "", " is not a plain file.", Kind::Folder},
         {"a device", "", " is not a plain file.", Kind::Device},
 #ifndef _WIN32
@@ -177,7 +211,7 @@ TEST_F(RequestFileTest, PlanFileRefusals)
             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
 #endif
         std::string error;
-        std::optional<ScanRequest> read;
+        std::optional<PlanFile> read;
         WithinDeadline([&] { read = ReadPlanFile(path, error); }, path);
         EXPECT_EQ(read.has_value(), row.error.empty()) << error;
         EXPECT_TRUE(row.error.empty() || error.find(row.error) != std::string::npos) << error;

@@ -1,6 +1,7 @@
 #include "Recorder.h"
 #include "Durations.h"
 #include "Grouping.h"
+#include "Quoting.h"
 #include "ScanPlan.h"
 #include "ViewFootprint.h"
 #include "ViewShare.h"
@@ -9,7 +10,10 @@
 
 #include <array>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <random>
 
 namespace vantrell {
 namespace {
@@ -563,8 +567,9 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
         ASSERT_TRUE(out.has_value());
         EXPECT_EQ(out->status, 2) << line.size() - 1 << " values";
         EXPECT_EQ(out->out, "");
-        EXPECT_EQ(out->err, "usage: vantrell --plan [--refresh SECONDS] [--window PIXELS] [--preview FILE] LATDEG "
-                            "LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\n");
+        EXPECT_EQ(out->err, "usage: vantrell --plan [--refresh SECONDS] [--window PIXELS] [--preview FILE] [--area "
+                            "FILE [--corridor TENTHS]] [LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD EAST "
+                            "SOUTH] SPEED RANGE RESOLUTION\n");
     }
 
     // Numbers as the form reads them (" 45x" is 45); speed 4 before range 1000.
@@ -604,7 +609,8 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--refresh", "0"}, {"--refresh", "3601"},
                                                 {"--refresh", "4s"}, {"--refresh", "+4"}, {"--refresh"},
                                                 {"--refresh", "4", "--refresh", "4"}, {"--preview"},
-                                                {"--window", "0"}, {"--window", "32769"}}) {
+                                                {"--window", "0"}, {"--window", "32769"},
+                                                {"--corridor", "5"}, {"--area", "x.kml"}}) {
         const std::optional<PlanOutput> out = withOptions(bad);
         ASSERT_TRUE(out.has_value());
         EXPECT_EQ(out->status, 2) << bad.back();
@@ -634,6 +640,51 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
         ASSERT_TRUE(out.has_value());
         EXPECT_NE(out->out.find(edge.says), std::string::npos) << out->out;
     }
+
+    // An area gives the corner and the miles, said first; the plan is of its kept points.
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("vantrell-plan-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directory(dir);
+    const auto file = [&](const char* name, const char* text) {
+        std::ofstream((dir / name).string(), std::ios::binary) << text;
+        return (dir / name).string();
+    };
+    const std::string square = file("square.kml", "<kml><Placemark><Polygon><outerBoundaryIs><LinearRing><coordinates>"
+                                                  "-122,45 -121.99,45 -121.99,44.99 -122,44.99</coordinates>"
+                                                  "</LinearRing></outerBoundaryIs></Polygon></Placemark></kml>");
+    const std::string track = file("track.gpx", "<gpx><trk><trkseg><trkpt lat=\"45\" lon=\"-122\"/>"
+                                                "<trkpt lat=\"44.98\" lon=\"-121.97\"/></trkseg></trk></gpx>");
+    const std::string trackLine = "Area: track.gpx: 1 shape; corner 45 0 0 North 122 0 0 West, 2 miles east, 2 miles "
+                                  "south.\n";
+    const struct {
+        std::vector<std::string> line;
+        int status;
+        std::string out; // its first two lines
+    } areas[] = {
+        {{"--area", square, "4", "1000", "0"}, 0,
+         "Area: square.kml: 1 shape; corner 45 0 0 North 122 0 0 West, 1 mile east, 1 mile south.\n15 of 20 points "
+         "per pass lie in the area of \"square.kml\"; the others are skipped.\n"},
+        {{"--area", track, "4", "1000", "0"}, 0,
+         trackLine + "59 of 72 points per pass lie in the area of \"track.gpx\"; the others are skipped.\n"},
+        {{"--corridor", "0", "--refresh", "2", "--area", track, "4", "1000", "0"}, 0,
+         trackLine + "28 of 72 points per pass lie in the area of \"track.gpx\"; the others are skipped.\n"},
+        {{"--area", file("empty.kml", "<kml/>"), "4", "1000", "0"}, 1, ""},
+        {{"--area", square, "--area", square, "4", "1000", "0"}, 2, ""},
+        {{"--area", square, "--corridor", "1001", "4", "1000", "0"}, 2, ""},
+        {{"--area", square, "45", "0", "0", "North", "122", "0", "0", "West", "1", "1", "4", "1000", "0"}, 2, ""},
+    };
+    for (const auto& row : areas) {
+        std::vector<std::string> line = row.line;
+        line.insert(line.begin(), "--plan");
+        const std::optional<PlanOutput> out = Plan(line);
+        ASSERT_TRUE(out.has_value());
+        EXPECT_EQ(out->status, row.status) << line.back();
+        EXPECT_EQ(out->out.substr(0, out->out.find('\n', out->out.find('\n') + 1) + 1), row.out);
+        if (row.status == 1) {
+            EXPECT_EQ(out->err, Quoted((dir / "empty.kml").string()) + " holds no polygon, path or track.\n");
+        }
+    }
+    std::filesystem::remove_all(dir);
 
     const std::optional<PlanOutput> refused = withOptions({"--preview", "../x/VANTRELL.KML"});
     ASSERT_TRUE(refused.has_value());

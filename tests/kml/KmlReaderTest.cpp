@@ -2,6 +2,7 @@
 // network link file we ship, and finds in them what we meant to say.
 
 #include "../engine/Recorder.h"
+#include "AreaWalk.h"
 #include "LookAtDocument.h"
 #include "LookAtFile.h"
 #include "PassCount.h"
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <limits>
 #include <locale.h>
+#include <set>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -214,7 +216,7 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
         const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(preview, errors));
         ASSERT_TRUE(kml) << errors;
         // It carries the request, to be opened again.
-        EXPECT_EQ(ReadPlanText(preview, "preview", errors), job.Request()) << errors;
+        EXPECT_EQ(ReadPlanText(preview, "preview", errors), (PlanFile{job.Request(), nullptr, 0})) << errors;
         const kmldom::DocumentPtr document = kmldom::AsDocument(kml->get_feature());
         ASSERT_TRUE(document);
         EXPECT_TRUE(kmldom::AsLookAt(document->get_abstractview()));
@@ -252,6 +254,65 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
         const std::size_t firstTwoPairs = std::min<std::size_t>({e.size(), 4 * (CountPass(job)->pointsPerRow + 1), 200});
         EXPECT_EQ(views->get_feature_array_size(), c.r.range > 0 ? firstTwoPairs : 0u);
     }
+}
+
+// A walk kept to an area: its shapes in a folder "Area", a path through kept points
+// only, from the first written to the last, views of kept points only; and the
+// preview opens again as the same request, area and corridor.
+TEST_F(KmlReaderTest, ReadsThePreviewOfAWalkKeptToAnArea)
+{
+    const auto area = std::make_shared<const Area>(
+        Area{{{{{45, -122}, {45, -121.94}, {44.96, -121.94}, {44.96, -122}},
+               {{{44.99, -121.99}, {44.99, -121.95}, {44.97, -121.95}, {44.97, -121.99}}}}},
+             {{{44.95, -122}, {44.94, -121.95}}},
+             "park & road.kml"});
+    test::CRecorder rec;
+    CScanJob job = test::MakeJob({.east = 4, .south = 5, .speed = 0, .range = 100}, rec);
+    job.KeepTo(KeepPoints(job, area, 1));
+    const std::string preview = PreviewDocument(job);
+    std::string errors;
+    const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(preview, errors));
+    ASSERT_TRUE(kml) << errors;
+    EXPECT_EQ(ReadPlanText(preview, "preview", errors), (PlanFile{job.Request(), area, 1})) << errors;
+    const kmldom::DocumentPtr document = kmldom::AsDocument(kml->get_feature());
+    ASSERT_TRUE(document && document->get_feature_array_size() == 5u);
+    EXPECT_NE(document->get_description().find(" points per pass lie in the area of \"park & road.kml\""),
+              std::string::npos);
+
+    const kmldom::FolderPtr shapes = kmldom::AsFolder(document->get_feature_array_at(4));
+    ASSERT_TRUE(shapes && shapes->get_name() == "Area" && shapes->get_feature_array_size() == 2u);
+    const kmldom::PolygonPtr polygon =
+        kmldom::AsPolygon(kmldom::AsPlacemark(shapes->get_feature_array_at(0))->get_geometry());
+    ASSERT_TRUE(polygon && polygon->get_innerboundaryis_array_size() == 1u);
+    EXPECT_EQ(polygon->get_outerboundaryis()->get_linearring()->get_coordinates()->get_coordinates_array_size(), 5u);
+    EXPECT_TRUE(kmldom::AsLineString(kmldom::AsPlacemark(shapes->get_feature_array_at(1))->get_geometry()));
+
+    ASSERT_TRUE(job.RunPass());
+    std::set<std::pair<double, double>> written;
+    const std::vector<test::Event> points = rec.Points();
+    for (const test::Event& e : points)
+        written.emplace(Printed(e.longitude), Printed(e.latitude));
+    ASSERT_GT(points.size(), 2u);
+    ASSERT_LT(points.size(), CountPass(job)->points) << "the area keeps every point";
+    const kmldom::MultiGeometryPtr path =
+        kmldom::AsMultiGeometry(kmldom::AsPlacemark(document->get_feature_array_at(1))->get_geometry());
+    ASSERT_TRUE(path);
+    std::vector<std::pair<double, double>> drawn;
+    for (std::size_t g = 0; g < path->get_geometry_array_size(); ++g) {
+        const kmldom::LineStringPtr line = kmldom::AsLineString(path->get_geometry_array_at(g));
+        const kmldom::PointPtr point = kmldom::AsPoint(path->get_geometry_array_at(g));
+        const kmldom::CoordinatesPtr c = line ? line->get_coordinates() : point->get_coordinates();
+        for (std::size_t i = 0; i < c->get_coordinates_array_size(); ++i)
+            drawn.emplace_back(c->get_coordinates_array_at(i).get_longitude(), c->get_coordinates_array_at(i).get_latitude());
+    }
+    ASSERT_FALSE(drawn.empty());
+    for (const auto& v : drawn)
+        EXPECT_TRUE(written.contains(v)) << v.first << "," << v.second << " is not a kept point";
+    EXPECT_EQ(drawn.front(), std::make_pair(Printed(points.front().longitude), Printed(points.front().latitude)));
+    EXPECT_EQ(drawn.back(), std::make_pair(Printed(points.back().longitude), Printed(points.back().latitude)));
+    const kmldom::FolderPtr views = kmldom::AsFolder(document->get_feature_array_at(3));
+    ASSERT_TRUE(views);
+    EXPECT_EQ(views->get_feature_array_size(), std::min<std::size_t>(points.size(), kPreviewViews));
 }
 
 TEST(NetworkLinkFileTest, PointsAtTheFileBesideItAndFliesThereEveryFourSeconds)

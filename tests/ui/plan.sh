@@ -98,15 +98,22 @@ rm "$work/resume/Vantrell.kml" && mkfifo "$work/resume/Vantrell.kml"
 in=$work/resume plan "${ten_by_ten[@]}"
 [ "$status" -eq 0 ] && [ "$out" = "$expected" ] || fail "beside a FIFO named Vantrell.kml: status $status: $out"
 
+# An area file gives the corner and the miles: said first, and nothing written.
+printf '%s\n' '<gpx><trk><trkseg><trkpt lat="40" lon="-100"/><trkpt lat="39.99" lon="-99.99"/></trkseg></trk></gpx>' \
+    >"$work/road.gpx"
+plan --area "$work/road.gpx" 20 620 0
+[ "$status" -eq 0 ] && [ "$(head -n 1 "$work/out")" = "Area: road.gpx: 1 shape; corner 40 0 0 North 100 0 0 West, 1 mile east, 1 mile south." ] ||
+    fail "--area: status $status: $out $err"
+
 for count in 0 12 14; do
     set -- "${ten_by_ten[@]}" 1
     plan "${@:1:$count}"
     [ "$status" -eq 2 ] || fail "$count values: status $status, not 2"
     [ -z "$out" ] || fail "$count values: printed to stdout"
-    [ "$(wc -l < "$work/err")" -eq 1 ] && grep -q '^usage: vantrell --plan \[--refresh SECONDS\] \[--window PIXELS\] \[--preview FILE\] LATDEG' "$work/err" ||
+    [ "$(wc -l < "$work/err")" -eq 1 ] && grep -q '^usage: vantrell --plan \[--refresh SECONDS\] \[--window PIXELS\] \[--preview FILE\] \[--area FILE \[--corridor TENTHS\]\] \[LATDEG' "$work/err" ||
         fail "$count values: not a one-line usage: $err"
 done
 
 [ -z "$(ls -A "$work/plan")" ] || fail "the plan left files: $(ls -A "$work/plan")"
 [ -z "$(ls -A "$work/scan")" ] || fail "the plan wrote into the scanning copy's folder"
-echo "plan: no desktop, beside a running copy, no file written, usage status 2, --refresh, --window, --preview, resume"
+echo "plan: no desktop, beside a running copy, no file written, usage status 2, --refresh, --window, --preview, resume, --area"

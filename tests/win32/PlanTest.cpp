@@ -123,8 +123,8 @@ TEST(PlanCommand, PrintsThroughAPipeAndWritesNoFile)
          "area. A Range of at least 1,215 m leaves no gap.\r\n",
          ""},
         {"twelve values", L"45 0 0 North 122 0 0 West 10 10 4 1000", 2, "",
-         "usage: Vantrell.exe --plan [--refresh SECONDS] [--window PIXELS] [--preview FILE] LATDEG LATMIN LATSEC "
-         "LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH SPEED RANGE RESOLUTION\r\n"},
+         "usage: Vantrell.exe --plan [--refresh SECONDS] [--window PIXELS] [--preview FILE] [--area FILE [--corridor "
+         "TENTHS]] [LATDEG LATMIN LATSEC LATWORD LONDEG LONMIN LONSEC LONWORD EAST SOUTH] SPEED RANGE RESOLUTION\r\n"},
         {"another refresh", L"--refresh 2 45 0 0 North 122 0 0 West 10 10 4 1000 0", 0,
          std::string(kTenByTenPlan).replace(std::string(kTenByTenPlan).find("The viewer"), std::string::npos,
                                             "The viewer re-reads the file every 2 s but each point lasts 1 s: it "
