@@ -130,7 +130,7 @@ bool CPlanView::OpenPlan(std::string_view path, std::string& error)
     const std::optional<PlanFile> plan = ReadPlanFile(path, error);
     if (!plan)
         return false;
-    m_form.FillFields(TextsOf(plan->request));
+    m_form.FillFields(plan->texts);
     Replan();
     return true;
 }

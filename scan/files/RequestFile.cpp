@@ -5,6 +5,7 @@
 #include "Grouping.h"
 #include "Quoting.h"
 #include "SmallFile.h"
+#include "TextToNumber.h"
 #include "Xml.h"
 
 #include <array>
@@ -120,22 +121,19 @@ bool Store(ScanRequest& values, std::size_t i, const std::string& text, std::str
                 std::string(field.positive) + ", " + std::string(field.negative) + " or nothing).";
         return false;
     }
-    const std::size_t digits = text.size() - (text.starts_with('-') ? 1 : 0);
+    // As the form takes it typed: its fields hold digits only, and a number past int32 is
+    // read at the limit, which the plan then says (CappedFields).
+    const bool negative = text.starts_with('-');
+    const std::size_t digits = text.size() - (negative ? 1 : 0);
     const bool plain = digits > 0 && text.find_first_not_of("0123456789", text.size() - digits) == std::string::npos;
-    std::int32_t number = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (plain && ec == std::errc()) {
-        values.*field.number = number;
+    if (plain && !negative) {
+        values.*field.number = TextToInt32(text);
         return true;
     }
     if (!plain)
         error = name + " holds " + Shown(text, true) + ", which is not a plain whole number.";
-    else if (text.starts_with('-'))
-        error = name + " holds " + Shown(text, false) + ", less than the field can hold (" +
-                Grouped(std::int64_t{std::numeric_limits<std::int32_t>::min()}) + ").";
     else
-        error = name + " holds " + Shown(text, false) + ", more than the field can hold (" +
-                Grouped(std::int64_t{std::numeric_limits<std::int32_t>::max()}) + ").";
+        error = name + " holds " + Shown(text, false) + ", a negative number, which the field cannot hold.";
     return false;
 }
 
@@ -277,6 +275,7 @@ std::optional<PlanFile> ReadPlanText(std::string_view text, std::string_view fil
     for (std::size_t i = 0; i < stored.fields.size(); ++i) {
         if (!Store(plan.request, i, stored.fields[i].text, error))
             return std::nullopt;
+        plan.texts[i] = stored.fields[i].text;
     }
     if (stored.areaFolders == 0) {
         if (stored.areaFile.count == 0 && stored.corridor.count == 0)

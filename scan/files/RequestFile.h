@@ -49,6 +49,9 @@ struct PlanFile {
     ScanRequest request;
     std::shared_ptr<const Area> area; // null: the walk covers the whole rectangle
     std::int32_t corridorTenths = 0;  // with an area: half a path's corridor, tenths of a mile
+    // The values as stored, each one a text its form field takes as typed: a number past
+    // the field's limit stays as long as it was, so that the plan says it is capped.
+    std::array<std::string, kRequestFields> texts;
 
     bool operator==(const PlanFile& other) const
     {
@@ -60,10 +63,10 @@ struct PlanFile {
 // Reads back a request from a preview at path: a plain file of at most kMaxPlanFileBytes
 // (opened without waiting; FIFOs, folders and devices are refused) holding a KML document
 // whose <Document> holds the <ExtendedData> above with each of the thirteen names once;
-// other data is ignored. Numbers must be plain decimal integers within int32, the words
-// ones the form's lists hold: North, South or nothing; East, West or nothing. A value
-// the form would have changed (it caps digit strings at the int32 limits) is refused, not
-// changed. The area comes from the Document's one Folder named kAreaFolderName only (as
+// other data is ignored. Each value is read as its form field would take it typed: numbers
+// are plain decimal digits, a negative one (which no field can hold) refused, one past
+// int32 read as 2,147,483,647 (and kept as typed in texts); the words ones the form's
+// lists hold: North, South or nothing; East, West or nothing. The area comes from the Document's one Folder named kAreaFolderName only (as
 // ReadAreaGeometry reads it), which then needs kAreaFileData and kCorridorData once each,
 // the corridor a plain whole number from 0; neither without the folder. On failure
 // nothing comes back and error is one sentence for the user.

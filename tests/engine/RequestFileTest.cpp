@@ -102,11 +102,10 @@ protected:
 TEST_F(RequestFileTest, ValuesComeBackAsStored)
 {
     const std::int32_t kMax = 2147483647;
-    const std::int32_t kMin = -kMax - 1;
     const std::vector<ScanRequest> table = {
         kGood,
         {0, 0, 0, "", 0, 0, 0, "", 0, 0, 0, 0, 0}, // empty words
-        {kMin, -1, kMax, "South", kMax, kMin, 59, "East", kMin, kMax, -7, -5, kMax},
+        {0, 1, kMax, "South", kMax, 0, 59, "East", 0, kMax, 7, 5, kMax},
     };
     // An area keeps its shapes, in order, to the last bit of every double, its file's name
     // and its corridor; a preview without one gives none.
@@ -168,10 +167,11 @@ TEST_F(RequestFileTest, PlanFileRefusals)
         {"tags that do not nest", Edited("</Document>", ""), " is not a Vantrell preview: it is not a KML document."},
         {"a missing field", Edited(east, ""), "plan.kml\" lacks its Miles East."},
         {"a field twice", Edited(east, east + east), "plan.kml\" holds more than one Miles East."},
-        {"a value the field would cap", Edited("<value>10</value>", "<value>99999999999999</value>"),
-         "Miles East holds 99999999999999, more than the field can hold (2,147,483,647)."},
+        {"a value the field caps, as typed", Edited("<value>10</value>", "<value>99999999999999</value>"), ""},
+        {"a negative, which no field holds", Edited("<value>10</value>", "<value>-5</value>"),
+         "Miles East holds -5, a negative number, which the field cannot hold."},
         {"one below int32", Edited("<value>10</value>", "<value>-2147483649</value>"),
-         "Miles East holds -2147483649, less than the field can hold (-2,147,483,648)."},
+         "Miles East holds -2147483649, a negative number, which the field cannot hold."},
         {"no plain number", Edited("<value>10</value>", "<value> 10</value>"),
          "Miles East holds \" 10\", which is not a plain whole number."},
         {"a word no list holds", Preview(RequestExtendedData(odd, kLineEnd)),
@@ -220,6 +220,12 @@ TEST_F(RequestFileTest, PlanFileRefusals)
     std::string error;
     EXPECT_FALSE(ReadPlanFile(Path("none.kml"), error));
     EXPECT_NE(error.find("There is no file"), std::string::npos) << error;
+    // A capped value is read as the field reads it, and kept as typed, for the plan to say.
+    const std::optional<PlanFile> capped =
+        ReadPlanText(Edited("<value>10</value>", "<value>99999999999999</value>"), "plan.kml", error);
+    ASSERT_TRUE(capped.has_value()) << error;
+    EXPECT_EQ(capped->request.milesEast, 2147483647);
+    EXPECT_EQ(capped->texts[8], "99999999999999");
 }
 
 TEST_F(RequestFileTest, WrittenPointIsReadAsPrinted)

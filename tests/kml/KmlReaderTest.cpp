@@ -216,7 +216,7 @@ TEST_F(KmlReaderTest, ReadsThePreviewsPathThroughEveryTurningPoint)
         const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(preview, errors));
         ASSERT_TRUE(kml) << errors;
         // It carries the request, to be opened again.
-        EXPECT_EQ(ReadPlanText(preview, "preview", errors), (PlanFile{job.Request(), nullptr, 0})) << errors;
+        EXPECT_EQ(ReadPlanText(preview, "preview", errors), (PlanFile{job.Request(), nullptr, 0, {}})) << errors;
         const kmldom::DocumentPtr document = kmldom::AsDocument(kml->get_feature());
         ASSERT_TRUE(document);
         EXPECT_TRUE(kmldom::AsLookAt(document->get_abstractview()));
@@ -273,7 +273,7 @@ TEST_F(KmlReaderTest, ReadsThePreviewOfAWalkKeptToAnArea)
     std::string errors;
     const kmldom::KmlPtr kml = kmldom::AsKml(ParseInC(preview, errors));
     ASSERT_TRUE(kml) << errors;
-    EXPECT_EQ(ReadPlanText(preview, "preview", errors), (PlanFile{job.Request(), area, 1})) << errors;
+    EXPECT_EQ(ReadPlanText(preview, "preview", errors), (PlanFile{job.Request(), area, 1, {}})) << errors;
     const kmldom::DocumentPtr document = kmldom::AsDocument(kml->get_feature());
     ASSERT_TRUE(document && document->get_feature_array_size() == 5u);
     EXPECT_NE(document->get_description().find(" points per pass lie in the area of \"park & road.kml\""),
