@@ -371,15 +371,9 @@ bool ReadAreaGeometry(XmlElement element, std::string_view fileName, Area& area,
 std::optional<Area> ReadAreaFile(std::string_view path, std::string& error)
 {
     std::string bytes;
-    const std::string file = Quoted(path);
-    switch (ReadSmallFile(path, kMaxAreaFileBytes, bytes)) {
-    case SmallFile::Read: return ReadAreaText(bytes, path, error);
-    case SmallFile::Missing: error = "There is no file " + file + "."; break;
-    case SmallFile::Unreadable: error = file + " could not be read."; break;
-    case SmallFile::NotPlain: error = file + " is not a plain file."; break;
-    case SmallFile::TooLarge: error = file + " is larger than 16 MB."; break;
-    }
-    return std::nullopt;
+    if (!ReadSmallFileOrSay(path, kMaxAreaFileBytes, bytes, error))
+        return std::nullopt;
+    return ReadAreaText(bytes, path, error);
 }
 
 } // namespace vantrell

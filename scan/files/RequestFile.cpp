@@ -311,15 +311,9 @@ std::optional<PlanFile> ReadPlanText(std::string_view text, std::string_view fil
 std::optional<PlanFile> ReadPlanFile(std::string_view path, std::string& error)
 {
     std::string text;
-    const std::string file = Quoted(path);
-    switch (ReadSmallFile(path, kMaxPlanFileBytes, text)) {
-    case SmallFile::Read: return ReadPlanText(text, path, error);
-    case SmallFile::Missing: error = "There is no file " + file + "."; break;
-    case SmallFile::Unreadable: error = file + " could not be read."; break;
-    case SmallFile::NotPlain: error = file + " is not a plain file."; break;
-    case SmallFile::TooLarge: error = file + " is larger than 16 MB."; break;
-    }
-    return std::nullopt;
+    if (!ReadSmallFileOrSay(path, kMaxPlanFileBytes, text, error))
+        return std::nullopt;
+    return ReadPlanText(text, path, error);
 }
 
 std::optional<WrittenPoint> WrittenPointOf(std::string_view document)

@@ -26,6 +26,15 @@ struct ReadStatus {
     std::int64_t newestMs = -1;    // when the newest version was written, by the same clock
 };
 
+// A version of ours was just written, at nowMs: not read yet, not lost sight of yet.
+inline void CountNewVersion(ReadStatus& status, std::int64_t nowMs) noexcept
+{
+    ++status.replaced;
+    status.newestRead = false;
+    status.newestCannotTell = false;
+    status.newestMs = nowMs;
+}
+
 // Any open of the file for more than its attributes counts as a read, by whoever makes it:
 // neither system names the opener. A version counts as read only for opens that come after
 // it replaced the one before; an open of an older version, read after the replacement,

@@ -133,10 +133,7 @@ private:
     {
         if (m_wd < 0 && !m_lost)
             return false;
-        ++m_status.replaced;
-        m_status.newestRead = false;
-        m_status.newestCannotTell = false;
-        m_status.newestMs = m_clock.NowMs();
+        CountNewVersion(m_status, m_clock.NowMs());
         return true;
     }
 

@@ -258,10 +258,7 @@ private:
         const std::lock_guard<std::mutex> hold(m_lock);
         if (!m_status.watchable)
             return false;
-        ++m_status.replaced;
-        m_status.newestRead = false;
-        m_status.newestCannotTell = false;
-        m_status.newestMs = m_clock.NowMs();
+        CountNewVersion(m_status, m_clock.NowMs());
         return true;
     }
 

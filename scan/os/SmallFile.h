@@ -25,4 +25,8 @@ enum class SmallFile {
 // CFileReplacer takes them (the ANSI code page on Windows). Any thread.
 SmallFile ReadSmallFile(std::string_view path, std::uint64_t maxBytes, std::string& text);
 
+// The same, saying why not in one sentence for the user that names the file as path gives
+// it: "There is no file "x.kml".", "... is larger than 16 MB." (maxBytes whole MB).
+bool ReadSmallFileOrSay(std::string_view path, std::uint64_t maxBytes, std::string& text, std::string& error);
+
 } // namespace vantrell
