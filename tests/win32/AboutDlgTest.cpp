@@ -314,8 +314,8 @@ TEST_F(AboutBoxTest, OpenPlanRefusalsFillNothing)
         {"not KML", "45 30 15 South\r\n", L"is not a KML document"},
         {"a LookAt file", ExpectedDocuments(r, 1).front(), L"holds no request"},
         {"a word no list holds", PlanHolding(up), L"Up\", which the field cannot hold"},
-        {"a number past int32", PlanHolding(saved, "<value>1500<", "<value>99999999999<"),
-         L"more than the field can hold"},
+        {"a negative number", PlanHolding(saved, "<value>1500<", "<value>-5<"),
+         L"Range holds -5, a negative number, which the field cannot hold."},
     };
     HWND plan = OpenPlanBox();
     ASSERT_NE(plan, nullptr) << "no plan";
