@@ -302,6 +302,21 @@ TEST(PlanViewKeepsToAnOpenedArea, FieldsPlanResumeAndWalkAgree)
     ASSERT_TRUE(plan.SavePreview("plan.kml", error)) << error;
     ASSERT_TRUE(plan.OpenPlan("plan.kml", error)) << error;
     EXPECT_FALSE(other.m_area) << "an opened plan kept the area";
+
+    // A path's corridor, read as the fields read numbers, is what the kept points are made with.
+    ASSERT_TRUE(WriteText("path.gpx", "<gpx><trk><trkseg><trkpt lat=\"45.5\" lon=\"-122.6\"/>"
+                                      "<trkpt lat=\"45.49\" lon=\"-122.56\"/></trkseg></trk></gpx>"));
+    ASSERT_TRUE(plan.OpenArea("path.gpx", error)) << error;
+    const auto keptNow = [&] { return plan.Plan().substr(0, plan.Plan().find(" of ")); };
+    const std::string wide = keptNow();
+    plan.SetCorridor("-3");
+    EXPECT_EQ(other.m_corridorTenths, 0);
+    EXPECT_NE(keptNow(), wide) << "the corridor did not reach the kept points";
+    const std::unique_ptr<CScanJob> narrow = other.RequestFromFields();
+    ASSERT_TRUE(narrow->Kept());
+    EXPECT_EQ(narrow->Kept()->CorridorTenths(), 0);
+    plan.SetCorridor("5x");
+    EXPECT_EQ(keptNow(), wide);
 }
 
 // The form on the user-interface thread, the walk on a real worker thread, sharing only
