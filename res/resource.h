@@ -63,5 +63,10 @@
 #define IDC_RESUME_TEXT 1104
 #define IDC_RESUME 1105
 #define IDC_FOLLOW 1106
+/* The plan dialog's area to keep the walk to, and a path's corridor. */
+#define IDS_AREA_FILTER 149
+#define IDS_AREA_OPEN_BAD_NAME 150
+#define IDC_AREA_OPEN 1107
+#define IDC_CORRIDOR 1108
 
 #endif

@@ -162,6 +162,8 @@ inline constexpr ControlName kControlNames[] = {
     {IDC_RESUME_TEXT, "IDC_RESUME_TEXT"},
     {IDC_RESUME, "IDC_RESUME"},
     {IDC_FOLLOW, "IDC_FOLLOW"},
+    {IDC_AREA_OPEN, "IDC_AREA_OPEN"},
+    {IDC_CORRIDOR, "IDC_CORRIDOR"},
 };
 
 // The identifier of a control ID, "" for IDC_STATIC and for IDs resource.h does not name.

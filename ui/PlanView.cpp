@@ -1,12 +1,16 @@
 #include "PlanView.h"
 
+#include "AreaFile.h"
+#include "AreaWalk.h"
 #include "Durations.h"
 #include "Grouping.h"
 #include "LookAtDocument.h"
 #include "RequestFile.h"
 #include "SameFile.h"
 #include "ScanPlan.h"
+#include "TextToNumber.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -42,7 +46,8 @@ void CPlanView::Replan()
 {
     m_fields = m_form.m_pJob ? nullptr : m_form.RequestFromFields();
     m_job = m_form.m_pJob ? m_form.m_pJob : m_fields.get();
-    m_hasPoints = CountPass(*m_job).has_value();
+    const std::optional<PassShape> shape = CountPass(*m_job);
+    m_hasPoints = shape && m_job->PassPoints(*shape) > 0;
     PlanOptions options;
     options.capped = CappedFields(m_form.m_pJob ? m_form.m_startTexts : m_form.FieldTexts());
     options.follow = m_form.Follow();
@@ -130,9 +135,55 @@ bool CPlanView::OpenPlan(std::string_view path, std::string& error)
     const std::optional<PlanFile> plan = ReadPlanFile(path, error);
     if (!plan)
         return false;
+    // The area the preview carries, or none: the whole rectangle.
+    m_form.m_area = plan->area;
+    if (plan->area)
+        m_form.m_corridorTenths = plan->corridorTenths;
     m_form.FillFields(plan->texts);
     Replan();
     return true;
+}
+
+bool CPlanView::OpenArea(std::string_view path, std::string& error)
+{
+    if (!CanOpen()) {
+        error = "An area can be opened only before the first Start.";
+        return false;
+    }
+    std::optional<Area> area = ReadAreaFile(path, error);
+    if (!area)
+        return false;
+    const RequestTexts typed = m_form.FieldTexts();
+    const std::optional<ScanRequest> request = RequestForArea(*area, RequestOfTexts(typed));
+    if (!request) { // the reader refuses such a file first
+        error = "\"" + area->fileName + "\" holds no point to walk to.";
+        return false;
+    }
+    RequestTexts texts = TextsOf(*request);
+    for (std::size_t i = 0; i < kRequestFields; ++i) {
+        const int control = kScanRequestFields[i].control;
+        if (control == IDC_SPEED || control == IDC_RANGE || control == IDC_RESOLUTION)
+            texts[i] = typed[i]; // as the user typed them, capped numbers included
+    }
+    m_form.m_area = std::make_shared<const Area>(std::move(*area));
+    m_form.FillFields(texts);
+    Replan();
+    return true;
+}
+
+void CPlanView::SetCorridor(std::string_view text)
+{
+    const std::int32_t tenths = std::max<std::int32_t>(TextToInt32(text), 0);
+    if (Running() || tenths == m_form.m_corridorTenths)
+        return; // the running walk keeps the corridor of its Start
+    m_form.m_corridorTenths = tenths;
+    if (m_form.m_area)
+        Replan();
+}
+
+std::string CPlanView::CorridorText() const
+{
+    return Digits(static_cast<std::uint64_t>(m_form.m_corridorTenths));
 }
 
 } // namespace vantrell

@@ -17,6 +17,8 @@ namespace vantrell {
 // The preview's suggested name, in the working folder.
 inline constexpr std::string_view kPreviewFileName = "Vantrell plan.kml";
 inline constexpr std::string_view kPreviewPattern = "*.kml";
+// The files "Open area..." offers: what ReadAreaFile reads.
+inline constexpr std::string_view kAreaPattern = "*.kml;*.kmz;*.gpx";
 // How often the dialog refreshes the progress of a running scan, milliseconds.
 inline constexpr int kProgressRefreshMs = 1000;
 // How long after Start a viewer that has read nothing is said to be missing, ms.
@@ -31,7 +33,8 @@ public:
     bool Running() const { return m_fields == nullptr; }
     // The plan, lines ending in '\n'; changes only with OpenPlan.
     const std::string& Plan() const { return m_plan; }
-    // Whether the planned request yields points, so that a preview can be saved.
+    // Whether the planned pass writes points (the kept ones, for an area), so that a
+    // preview can be saved.
     bool HasPoints() const { return m_hasPoints; }
     // Before Start, where the LookAt file holds a point of the planned pass: "Vantrell.kml
     // holds point 4,013 of this pass."; otherwise "", and "Begin at that point" is hidden.
@@ -47,7 +50,20 @@ public:
     // request a preview at path holds, as if typed, and plans it. On failure nothing is
     // filled and error is a sentence for the user.
     bool CanOpen() const { return !Running(); }
+    // Forgets any area opened before: the plan's request walks its whole rectangle.
     bool OpenPlan(std::string_view path, std::string& error);
+
+    // "Open area...", before the first Start only: reads the area at path (ReadAreaFile),
+    // fills the form's corner and miles with the rectangle that holds it, as if typed,
+    // leaving Speed Factor, Range and Resolution as they are, and keeps the walk of this
+    // and every later request to the area. On failure nothing changes and error is a
+    // sentence for the user.
+    bool OpenArea(std::string_view path, std::string& error);
+    // "Either side of a path (1/10 miles)", before the first Start only: the field's text
+    // through the form's text-to-number rule, below 0 read as 0; replans when an area is
+    // kept.
+    void SetCorridor(std::string_view text);
+    std::string CorridorText() const;
 
     // "Wait for the viewer to read each point": offered where the folder can be watched.
     bool CanFollow() const { return m_form.ReadWatch().Status().watchable; }

@@ -24,11 +24,13 @@ void CScanForm::OnBnClickedStart()
         // Found again for the values read now: the fields may have changed since the box
         // was ticked. The writer has not written yet.
         const std::unique_ptr<CScanJob> planned = JobFromTexts(m_startTexts, Discard(), Discard());
+        KeepToArea(*planned); // the point's number counts the kept points only
         const std::optional<std::uint64_t> found = FindWrittenPoint(*planned, kLookAtFileName);
         firstPoint = found.value_or(1);
         m_bResumeMissed = !found;
     }
     m_pJob = JobFromTexts(m_startTexts, PointWriter(), RealSleeper(), firstPoint, &ReadWatch()).release();
+    KeepToArea(*m_pJob);
     m_pJob->m_bFollow.store(m_bFollow, std::memory_order_relaxed);
     m_startedMs = Clock().NowMs();
     if (!StartWorker(*m_pJob)) {
@@ -41,7 +43,24 @@ void CScanForm::OnBnClickedStart()
 
 std::unique_ptr<CScanJob> CScanForm::RequestFromFields() const
 {
-    return JobFromTexts(FieldTexts(), Discard(), Discard());
+    std::unique_ptr<CScanJob> job = JobFromTexts(FieldTexts(), Discard(), Discard());
+    KeepToArea(*job);
+    return job;
+}
+
+void CScanForm::KeepToArea(CScanJob& job) const
+{
+    if (!m_area) {
+        m_kept.reset();
+        return;
+    }
+    const ScanRequest request = job.Request();
+    if (!m_kept || m_kept->SharedArea() != m_area || m_kept->CorridorTenths() != m_corridorTenths ||
+        m_keptRequest != request) {
+        m_kept = KeepPoints(job, m_area, m_corridorTenths);
+        m_keptRequest = request;
+    }
+    job.KeepTo(m_kept);
 }
 
 void CScanForm::FillFields(const RequestTexts& texts)

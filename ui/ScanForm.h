@@ -4,6 +4,7 @@
 // toolkit's dialog derives from CScanForm and only maps control IDs to its controls.
 // Everything here runs on the user-interface thread.
 
+#include "AreaWalk.h"
 #include "RequestText.h"
 #include "ScanJob.h"
 #include "ScanRequest.h"
@@ -61,6 +62,7 @@ public:
 
     // The job the first Start would create from the fields now, to plan with: nothing runs
     // it, and its points and waits would go nowhere. Starts, pauses and writes nothing.
+    // Kept to m_area, as the first Start's job will be.
     std::unique_ptr<CScanJob> RequestFromFields() const;
 
     // The fields' texts now, in kScanFieldOrder.
@@ -92,6 +94,11 @@ public:
     // The first Start was to begin there, but the LookAt file held no point of the request
     // it read, so the first pass began at point 1.
     bool m_bResumeMissed = false;
+    // The area the walk keeps to, or null for the whole rectangle; read by every Start's
+    // and plan's job. Set before the first Start only.
+    std::shared_ptr<const Area> m_area;
+    // Half a path's corridor, tenths of a mile, at least 0.
+    std::int32_t m_corridorTenths = kDefaultCorridorTenths;
 
 protected:
     // The control's text, as the user sees it; an unselected list reads as "".
@@ -102,7 +109,13 @@ protected:
     virtual bool StartWorker(CScanJob& job);
 
 private:
+    // Keeps job to m_area. The set is made for job's pass, so a request edited since the
+    // last one gets a new set; the same request, area and corridor reuse it.
+    void KeepToArea(CScanJob& job) const;
+
     bool m_bFollow = false;
+    mutable std::shared_ptr<const KeptPoints> m_kept; // the last set made, with its request
+    mutable ScanRequest m_keptRequest;
 };
 
 // The worker thread's entry: runs the job, and returns 0 if the walk ever ends.

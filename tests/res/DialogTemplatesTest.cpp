@@ -356,7 +356,7 @@ TEST(PlanDialogTemplate, ReadOnlyTextsLabelledAndTwoButtons)
     EXPECT_FALSE(d.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     EXPECT_EQ(d.caption, "Vantrell Plan");
     EXPECT_EQ(d.cx, 320);
-    EXPECT_EQ(d.cy, 276);
+    EXPECT_EQ(d.cy, 296);
     EXPECT_EQ(d.typeface, "MS Shell Dlg");
     EXPECT_EQ(d.pointSize, 8);
 
@@ -377,9 +377,12 @@ TEST(PlanDialogTemplate, ReadOnlyTextsLabelledAndTwoButtons)
         {IDC_PLAN_PROGRESS, "", ControlKind::Edit, true, true, false, true, {7, 193, 306, 44}},
         {IDC_FOLLOW, "&Wait for the viewer to read each point", ControlKind::CheckBox, false, false, false, false,
          {7, 241, 306, 10}},
-        {IDC_PLAN_OPEN, "&Open plan...", ControlKind::PushButton, false, false, false, false, {7, 254, 64, 16}},
-        {IDC_PLAN_SAVE, "Save preview...", ControlKind::PushButton, false, false, false, false, {75, 254, 64, 16}},
-        {IDOK, "Close", ControlKind::DefPushButton, false, false, false, false, {263, 254, 50, 16}},
+        {IDC_AREA_OPEN, "Open &area...", ControlKind::PushButton, false, false, false, false, {7, 254, 64, 16}},
+        {-1, "Either side of a path (1/10 miles):", ControlKind::Text, false, false, false, false, {77, 258, 124, 8}},
+        {IDC_CORRIDOR, "", ControlKind::Edit, false, false, false, false, {203, 255, 30, 14}},
+        {IDC_PLAN_OPEN, "&Open plan...", ControlKind::PushButton, false, false, false, false, {7, 274, 64, 16}},
+        {IDC_PLAN_SAVE, "Save preview...", ControlKind::PushButton, false, false, false, false, {75, 274, 64, 16}},
+        {IDOK, "Close", ControlKind::DefPushButton, false, false, false, false, {263, 274, 50, 16}},
     };
     ASSERT_EQ(d.items.size(), std::size(rows));
     for (std::size_t i = 0; i < d.items.size(); ++i) {
@@ -394,6 +397,7 @@ TEST(PlanDialogTemplate, ReadOnlyTextsLabelledAndTwoButtons)
         EXPECT_EQ(traits.vScroll, rows[i].vScroll);
         EXPECT_EQ(traits.wraps, rows[i].wraps);
         EXPECT_EQ(traits.tabStop, rows[i].kind != ControlKind::Text);
+        EXPECT_EQ(traits.digitsOnly, c.id == IDC_CORRIDOR);
         EXPECT_TRUE(traits.visible);
         ExpectRect(c, rows[i].rect);
     }

@@ -527,6 +527,44 @@ private Q_SLOTS:
         QVERIFY(m_form->FieldTexts() == saved);
     }
 
+    // Open area fills the corner and miles from a drawn shape, leaves Range as typed and
+    // keeps the plan and the first Start to the shape; both area controls go with it.
+    void openAreaKeepsThePlanAndTheWalkToIt()
+    {
+        FillExample("0");
+        Type("IDC_RANGE", "1500");
+        QFile file(m_dir.filePath(QStringLiteral("area.kml")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("<kml><Polygon><outerBoundaryIs><LinearRing><coordinates>"
+            "-122.6,45.5 -122.6,45.49 -122.56,45.49</coordinates></LinearRing></outerBoundaryIs></Polygon></kml>") > 0);
+        file.close();
+        QString plan, corridor;
+        bool enabled = false;
+        WhenModal<CPlanDlg>([&](CPlanDlg* dlg) {
+            corridor = dlg->findChild<QLineEdit*>(QStringLiteral("IDC_CORRIDOR"))->text();
+            auto* button = dlg->findChild<QPushButton*>(QStringLiteral("IDC_AREA_OPEN"));
+            enabled = button->isEnabled() || dlg->findChild<QLineEdit*>(QStringLiteral("IDC_CORRIDOR"))->isEnabled();
+            WhenModal<QFileDialog>([&](QFileDialog* files) { Answer(*files, file.fileName()); });
+            button->click();
+            plan = dlg->findChild<QPlainTextEdit*>(QStringLiteral("IDC_PLAN_TEXT"))->toPlainText();
+            dlg->reject();
+        });
+        PlanByKey();
+        QVERIFY(enabled && corridor == QStringLiteral("5"));
+        QVERIFY(m_form->FieldTexts() == (RequestTexts{"45", "30", "0", "North", "122", "36", "0", "West", "2", "1",
+                                                       "0", "1500", "0"}));
+        QVERIFY2(plan.contains(QStringLiteral(" points per pass lie in the area of \"area.kml\"")), qPrintable(plan));
+        Click("IDOK");
+        QTRY_VERIFY(m_form->m_file->Written() > 0);
+        QVERIFY(m_form->m_pJob->Kept() && m_form->m_pJob->Kept()->AreaName() == "area.kml");
+        WhenModal<CPlanDlg>([&](CPlanDlg* dlg) {
+            enabled = dlg->findChild<QPushButton*>(QStringLiteral("IDC_AREA_OPEN"))->isEnabled() ||
+                      dlg->findChild<QLineEdit*>(QStringLiteral("IDC_CORRIDOR"))->isEnabled();
+            dlg->reject();
+        });
+        PlanByKey();
+        QVERIFY(!enabled);
+    }
+
     // After Start the progress says what the viewer does; the box goes to the running scan.
     void waitForTheViewerTicksTheRunningScan()
     {

@@ -1,6 +1,7 @@
 // The form's rules without any toolkit: what is read, in which order, and when.
 
 #include "../engine/Recorder.h"
+#include "Grouping.h"
 #include "PlanView.h"
 #include "LookAtFile.h"
 #include "ScanForm.h"
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <chrono>
 #include <map>
 #include <string>
@@ -220,6 +222,67 @@ TEST(PlanViewComesBackToAScan, ResumePointAndOpenedPlan)
     ASSERT_TRUE(form.m_pJob);
     EXPECT_EQ(form.m_pJob->m_nFirstPoint, 7u);
     EXPECT_FALSE(CPlanView(form).CanOpen()) << "a plan opens before the first Start only";
+}
+
+// An opened area fills the corner and miles as typed and leaves the other fields as typed;
+// the plan, the resume point and the started walk count the same kept points, made with
+// the corridor as the fields read numbers. A refused file changes nothing; an opened plan
+// forgets the area.
+TEST(PlanViewKeepsToAnOpenedArea, FieldsPlanResumeAndWalkAgree)
+{
+    CInFolder folder;
+    CFakeForm form;
+    form.text = {{IDC_LAT_DEG, "1"}, {IDC_SPEED, "0"}, {IDC_RANGE, "1000"}, {IDC_RESOLUTION, " 2x"}};
+    // A triangle: the points near its rectangle's south-east corner see none of it.
+    std::ofstream("area.kml") << "<kml><Placemark><Polygon><outerBoundaryIs><LinearRing><coordinates>-122.6,45.5 "
+                                 "-122.6,45.49 -122.56,45.5</coordinates></LinearRing></outerBoundaryIs></Polygon>"
+                                 "</Placemark></kml>";
+    std::ofstream("path.gpx") << "<gpx><trk><trkseg><trkpt lat=\"45.5\" lon=\"-122.6\"/><trkpt lat=\"45.49\" "
+                                 "lon=\"-122.56\"/></trkseg></trk></gpx>";
+    CPlanView view(form);
+    const std::map<int, std::string> typed = form.text;
+    std::string error;
+    EXPECT_FALSE(view.OpenArea("none.kml", error));
+    EXPECT_TRUE(form.text == typed && !form.m_area && error.find("none.kml") != std::string::npos) << error;
+
+    ASSERT_TRUE(view.OpenArea("area.kml", error)) << error;
+    EXPECT_EQ(form.FieldTexts(), (RequestTexts{"45", "30", "0", "North", "122", "36", "0", "West", "2", "1", "0",
+                                               "1000", " 2x"}));
+    test::CRecorder whole;
+    ASSERT_TRUE(test::MakeJob({.latDeg = 45, .latMin = 30, .lonMin = 36, .east = 2, .speed = 0, .resolution = 2}, whole)
+                    .RunPass());
+    const std::unique_ptr<CScanJob> planned = form.RequestFromFields();
+    std::vector<test::Event> inArea;
+    for (std::size_t i = 0; i < whole.Points().size(); ++i) {
+        if (planned->Kept() && planned->Kept()->Contains(i + 1))
+            inArea.push_back(whole.Points()[i]);
+    }
+    ASSERT_TRUE(inArea.size() > 2 && inArea.size() < whole.Points().size()) << inArea.size();
+    EXPECT_EQ(view.Plan().rfind(Grouped(inArea.size()) + " of " + Grouped(whole.Points().size()) +
+                                    " points per pass lie in the area of \"area.kml\"", 0), 0u) << view.Plan();
+
+    ASSERT_TRUE(view.OpenArea("path.gpx", error)) << error;
+    const std::string wide = view.Plan();
+    view.SetCorridor("-3");
+    EXPECT_TRUE(view.Plan() != wide && form.RequestFromFields()->Kept()->CorridorTenths() == 0);
+    view.SetCorridor("5x");
+    EXPECT_EQ(view.Plan(), wide);
+    ASSERT_TRUE(view.SavePreview("plan.kml", error) && view.OpenPlan("plan.kml", error)) << error;
+    ASSERT_TRUE(form.m_area) << "a saved preview brings its area back";
+    EXPECT_EQ(form.m_area->fileName, "path.gpx");
+    EXPECT_EQ(form.m_corridorTenths, 5);
+    ASSERT_TRUE(view.OpenArea("area.kml", error)) << error;
+
+    CLookAtFile file; // a scan of this area left at its third kept point
+    file.WritePoint(inArea[2].latitude, inArea[2].longitude, 1000);
+    CPlanView(form).SetResume(true);
+    form.OnBnClickedStart();
+    ASSERT_TRUE(form.m_pJob && form.m_pJob->RunPass());
+    const std::vector<test::Event> walked = form.writer.Points();
+    ASSERT_EQ(walked.size(), inArea.size() - 2) << "not begun at the third kept point";
+    for (std::size_t i = 0; i < walked.size(); ++i)
+        EXPECT_TRUE(walked[i].latitude == inArea[i + 2].latitude && walked[i].longitude == inArea[i + 2].longitude);
+    EXPECT_FALSE(CPlanView(form).OpenArea("area.kml", error)) << "an area opens before the first Start only";
 }
 
 // The form on the user-interface thread, the walk on a real worker thread, sharing only

@@ -290,6 +290,41 @@ TEST_F(AboutBoxTest, OpenPlanFillsTheFieldsWithTheRequestSavedInAPreview)
     EXPECT_TRUE(CloseBox(plan));
 }
 
+// Open area fills the corner and miles from a drawn shape and plans the points in it,
+// with no message box. Both area controls go with the first Start, as Open plan does.
+TEST_F(AboutBoxTest, OpenAreaFillsTheCornerAndGoesWithTheFirstStart)
+{
+    Request r;
+    r.latDeg = L"1", r.latWord = L"North", r.lonDeg = L"1", r.lonWord = L"East";
+    r.milesEast = L"9", r.milesSouth = L"9", r.speed = L"0", r.range = L"1500", r.resolution = L"0";
+    m_program.Fill(r);
+    const std::wstring area = m_folder.File(L"area.kml");
+    ASSERT_TRUE(WriteWholeFile(area, "<kml><Polygon><outerBoundaryIs><LinearRing><coordinates>-122.6,45.5 "
+                                     "-122.6,45.49 -122.56,45.49</coordinates></LinearRing></outerBoundaryIs></Polygon></kml>"));
+    HWND plan = OpenPlanBox();
+    ASSERT_NE(plan, nullptr) << "no plan";
+    EXPECT_TRUE(WindowText(GetDlgItem(plan, IDC_CORRIDOR)) == L"5");
+    HWND open = ClickForDialog(plan, IDC_AREA_OPEN);
+    ASSERT_NE(open, nullptr) << "no open dialog";
+    ASSERT_TRUE(ChooseFile(open, area));
+    Request kept = r;
+    kept.latDeg = L"45", kept.latMin = L"30", kept.latSec = L"0", kept.lonDeg = L"122", kept.lonMin = L"36";
+    kept.lonSec = L"0", kept.lonWord = L"West", kept.milesEast = L"2", kept.milesSouth = L"1";
+    EXPECT_TRUE(WaitUntil([&] { return m_program.FieldTexts() == FieldTexts(kept); }, 10s));
+    EXPECT_TRUE(WaitUntil([&] {
+        return WindowText(GetDlgItem(plan, IDC_PLAN_TEXT)).find(L" lie in the area of \"area.kml\"") != std::wstring::npos;
+    }, 5s));
+    EXPECT_TRUE(WaitUntil([&] { return m_program.OwnedDialog(plan) == nullptr; }, kCloseDeadline))
+        << "a message box for a good area";
+    ASSERT_TRUE(CloseBox(plan));
+    m_program.Click(IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !ReadWholeFile(m_folder.File(L"Vantrell.kml")).empty(); }, 10s));
+    plan = OpenPlanBox();
+    ASSERT_NE(plan, nullptr) << "no plan";
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(plan, IDC_AREA_OPEN)) || IsWindowEnabled(GetDlgItem(plan, IDC_CORRIDOR)));
+    EXPECT_TRUE(CloseBox(plan));
+}
+
 std::string PlanHolding(const ScanRequest& values, const std::string& from = "", const std::string& to = "")
 {
     std::string text = "<kml><Document>\r\n" + RequestExtendedData(values, "\r\n") + "</Document></kml>\r\n";

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
@@ -46,6 +47,15 @@ CPlanDlg::CPlanDlg(CScanForm& form, QWidget* parent)
     connect(button(IDOK), &QAbstractButton::clicked, this, &QDialog::accept);
     connect(button(IDC_PLAN_SAVE), &QAbstractButton::clicked, this, &CPlanDlg::SavePreview);
     connect(button(IDC_PLAN_OPEN), &QAbstractButton::clicked, this, &CPlanDlg::OpenPlan);
+    connect(button(IDC_AREA_OPEN), &QAbstractButton::clicked, this, &CPlanDlg::OpenArea);
+    auto* corridor = qobject_cast<QLineEdit*>(m_controls.value(IDC_CORRIDOR));
+    corridor->setText(FromUtf8(m_view.CorridorText()));
+    connect(corridor, &QLineEdit::textChanged, this, [this](const QString& text) {
+        const std::string before = m_view.Plan();
+        m_view.SetCorridor(text.toStdString());
+        if (m_view.Plan() != before) // setting the text moves the plan back to its top
+            ShowPlan();
+    });
     connect(button(IDC_RESUME), &QAbstractButton::toggled, this, [this](bool on) { m_view.SetResume(on); });
     auto* follow = button(IDC_FOLLOW);
     follow->setChecked(m_view.Follow());
@@ -67,6 +77,8 @@ void CPlanDlg::ShowPlan()
     // A request without points has nothing to preview; a plan opens before Start only.
     m_controls.value(IDC_PLAN_SAVE)->setEnabled(m_view.HasPoints());
     m_controls.value(IDC_PLAN_OPEN)->setEnabled(m_view.CanOpen());
+    m_controls.value(IDC_AREA_OPEN)->setEnabled(m_view.CanOpen());
+    m_controls.value(IDC_CORRIDOR)->setEnabled(m_view.CanOpen());
     const QString resume = FromUtf8(m_view.ResumeText());
     qobject_cast<QLabel*>(m_controls.value(IDC_RESUME_TEXT))->setText(resume);
     auto* box = qobject_cast<QAbstractButton*>(m_controls.value(IDC_RESUME));
@@ -84,15 +96,41 @@ void CPlanDlg::ShowProgress()
         m_controls.value(IDC_FOLLOW)->setEnabled(false);
 }
 
-void CPlanDlg::OpenPlan()
+QString CPlanDlg::ChooseToOpen(int filterId)
 {
-    QFileDialog files(this, QString(), QDir::currentPath(), LoadResourceString(IDS_PLAN_FILTER));
+    // Qt separates a filter's patterns by spaces, Windows by semicolons.
+    QString filter = LoadResourceString(filterId);
+    filter.replace(u';', u' ');
+    QFileDialog files(this, QString(), QDir::currentPath(), filter);
     files.setAcceptMode(QFileDialog::AcceptOpen);
     files.setFileMode(QFileDialog::ExistingFile);
     if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return {};
+    return files.selectedFiles().constFirst();
+}
+
+void CPlanDlg::OpenPlan()
+{
+    const QString path = ChooseToOpen(IDS_PLAN_FILTER);
+    if (path.isEmpty())
         return; // cancelled
     std::string error;
-    if (!m_view.OpenPlan(QFile::encodeName(files.selectedFiles().constFirst()).toStdString(), error)) {
+    if (!m_view.OpenPlan(QFile::encodeName(path).toStdString(), error)) {
+        QMessageBox::warning(this, windowTitle(), FromUtf8(error));
+        return;
+    }
+    // A preview with an area brings its corridor back; the same value changes nothing.
+    qobject_cast<QLineEdit*>(m_controls.value(IDC_CORRIDOR))->setText(FromUtf8(m_view.CorridorText()));
+    ShowPlan();
+}
+
+void CPlanDlg::OpenArea()
+{
+    const QString path = ChooseToOpen(IDS_AREA_FILTER);
+    if (path.isEmpty())
+        return; // cancelled
+    std::string error;
+    if (!m_view.OpenArea(QFile::encodeName(path).toStdString(), error)) {
         QMessageBox::warning(this, windowTitle(), FromUtf8(error));
         return;
     }

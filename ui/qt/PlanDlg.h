@@ -2,7 +2,7 @@
 // The plan dialog, laid out from the IDD_PLANBOX template: the plan of the fields' values
 // or of the running scan, where Vantrell.kml stands in it, the scan's progress and what the
 // viewer does, refreshed while it is open; a plan to open, a preview to save, and pacing
-// by the viewer. Close, Enter and Escape close it.
+// by the viewer, and an area to keep the walk to. Close, Enter and Escape close it.
 
 #include "PlanView.h"
 
@@ -25,7 +25,11 @@ private:
     void ShowPlan();
     void ShowProgress();
     void OpenPlan();
+    void OpenArea();
     void SavePreview();
+    // The name of the file chosen in an open dialog filtered by the string filterId, or
+    // "" when cancelled.
+    QString ChooseToOpen(int filterId);
 
     CPlanView m_view;
     QHash<int, QWidget*> m_controls;

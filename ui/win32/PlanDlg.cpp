@@ -49,6 +49,8 @@ void ShowPlan(HWND hDlg, CPlanBox& box)
     // A request without points has nothing to preview; a plan opens before Start only.
     EnableWindow(GetDlgItem(hDlg, IDC_PLAN_SAVE), box.view.HasPoints());
     EnableWindow(GetDlgItem(hDlg, IDC_PLAN_OPEN), box.view.CanOpen());
+    EnableWindow(GetDlgItem(hDlg, IDC_AREA_OPEN), box.view.CanOpen());
+    EnableWindow(GetDlgItem(hDlg, IDC_CORRIDOR), box.view.CanOpen());
     const std::string& resume = box.view.ResumeText();
     SetDlgItemTextW(hDlg, IDC_RESUME_TEXT, Wide(resume).c_str());
     CheckDlgButton(hDlg, IDC_RESUME, box.view.Resume() ? BST_CHECKED : BST_UNCHECKED);
@@ -58,6 +60,7 @@ void ShowPlan(HWND hDlg, CPlanBox& box)
 BOOL OnInitDialog(HWND hDlg, CPlanBox* box)
 {
     SetWindowLongPtrW(hDlg, DWLP_USER, reinterpret_cast<LONG_PTR>(box));
+    SetDlgItemTextW(hDlg, IDC_CORRIDOR, Wide(box->view.CorridorText()).c_str());
     ShowPlan(hDlg, *box);
     std::wstring notStarted = LoadText(box->instance, IDS_PLAN_NOT_STARTED);
     if (const std::string reason = box->view.FollowReason(); !reason.empty())
@@ -82,22 +85,24 @@ void Warn(HWND hDlg, const std::wstring& text)
     MessageBoxW(hDlg, text.c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-// The file dialogs' common part: KML files, starting in the working folder, which
-// browsing must not move (the scan writes Vantrell.kml there).
+// The file dialogs' common part: the files of one filter (a string-table entry and its
+// patterns), starting in the working folder, which browsing must not move (the scan
+// writes Vantrell.kml there).
 struct CKmlFileDialog {
     std::vector<wchar_t> file = std::vector<wchar_t>(32768, L'\0');
     std::vector<wchar_t> folder = std::vector<wchar_t>(32768, L'\0');
     std::wstring filter;
     OPENFILENAMEW ofn{};
 
-    CKmlFileDialog(HWND owner, HINSTANCE instance, std::wstring_view name, DWORD flags)
+    CKmlFileDialog(HWND owner, HINSTANCE instance, std::wstring_view name, DWORD flags,
+                   UINT filterId = IDS_PLAN_FILTER, std::string_view patterns = kPreviewPattern)
     {
         name.copy(file.data(), name.size());
         const DWORD got = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
         // Pairs of description and pattern, each ended by a NUL, and one more NUL at the end.
-        filter = LoadText(instance, IDS_PLAN_FILTER);
+        filter = LoadText(instance, filterId);
         filter += L'\0';
-        filter += Wide(std::string(kPreviewPattern));
+        filter += Wide(std::string(patterns));
         filter += L'\0';
         ofn.lStructSize = sizeof ofn;
         ofn.hwndOwner = owner;
@@ -125,7 +130,40 @@ void OpenPlan(HWND hDlg, CPlanBox& box)
         Warn(hDlg, Wide(why));
         return;
     }
+    // A preview with an area brings its corridor back; the same value changes nothing.
+    SetDlgItemTextW(hDlg, IDC_CORRIDOR, Wide(box.view.CorridorText()).c_str());
     ShowPlan(hDlg, box);
+}
+
+void OpenArea(HWND hDlg, CPlanBox& box)
+{
+    CKmlFileDialog dialog(hDlg, box.instance, {}, OFN_FILEMUSTEXIST, IDS_AREA_FILTER, kAreaPattern);
+    if (!GetOpenFileNameW(&dialog.ofn))
+        return; // cancelled, or the dialog could not open
+    const std::optional<std::string> path = AnsiPath(dialog.file.data());
+    if (!path) {
+        Warn(hDlg, LoadText(box.instance, IDS_AREA_OPEN_BAD_NAME));
+        return;
+    }
+    std::string why;
+    if (!box.view.OpenArea(*path, why)) {
+        Warn(hDlg, Wide(why));
+        return;
+    }
+    ShowPlan(hDlg, box);
+}
+
+// The corridor as typed (pasted text too, which the rule reads as atoi); a change while
+// no area is kept only remembers it.
+void CorridorChanged(HWND hDlg, CPlanBox& box)
+{
+    HWND edit = GetDlgItem(hDlg, IDC_CORRIDOR);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    const std::string before = box.view.Plan();
+    box.view.SetCorridor(Utf8(text.c_str()));
+    if (box.view.Plan() != before) // setting the text moves the plan back to its top
+        ShowPlan(hDlg, box);
 }
 
 void SavePreview(HWND hDlg, CPlanBox& box)
@@ -167,6 +205,14 @@ INT_PTR CALLBACK PlanDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPar
         case IDC_PLAN_OPEN:
             if (box && HIWORD(wParam) == BN_CLICKED)
                 OpenPlan(hDlg, *box);
+            return TRUE;
+        case IDC_AREA_OPEN:
+            if (box && HIWORD(wParam) == BN_CLICKED)
+                OpenArea(hDlg, *box);
+            return TRUE;
+        case IDC_CORRIDOR:
+            if (box && HIWORD(wParam) == EN_CHANGE)
+                CorridorChanged(hDlg, *box);
             return TRUE;
         case IDC_RESUME:
             if (box && HIWORD(wParam) == BN_CLICKED)
