@@ -68,12 +68,18 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
     std::optional<int> corridor;
     bool refreshGiven = false;
     bool windowGiven = false;
-    std::size_t first = 1;
+    // Options may stand anywhere among the values: before them, or after them as
+    // `--area FILE SPEED RANGE RESOLUTION --corridor 3 --preview OUT` has them.
+    std::vector<std::string> values;
     const auto isOption = [](const std::string& arg) {
         return arg == kRefreshOption || arg == kWindowOption || arg == kPreviewOption || arg == kAreaOption ||
                arg == kCorridorOption;
     };
-    while (first < args.size() && isOption(args[first])) {
+    for (std::size_t first = 1; first < args.size(); ++first) {
+        if (!isOption(args[first])) {
+            values.push_back(args[first]);
+            continue;
+        }
         const std::string& option = args[first];
         const bool refresh = option == kRefreshOption;
         const bool window = option == kWindowOption;
@@ -105,18 +111,17 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
         } else {
             (option == kPreviewOption ? preview : areaFile) = value;
         }
-        first += 2;
+        ++first; // its value
     }
     if (corridor && !areaFile)
         return usage(std::string(program) + ": " + std::string(kCorridorOption) + " needs " +
                      std::string(kAreaOption) + "\n");
     constexpr std::size_t kAreaValues = 3; // speed, range, resolution
-    if (args.size() - first != (areaFile ? kAreaValues : kRequestFields))
+    if (values.size() != (areaFile ? kAreaValues : kRequestFields))
         return usage("");
 
     RequestTexts texts;
-    std::copy(args.begin() + static_cast<std::ptrdiff_t>(first), args.end(),
-              texts.end() - static_cast<std::ptrdiff_t>(args.size() - first));
+    std::copy(values.begin(), values.end(), texts.end() - static_cast<std::ptrdiff_t>(values.size()));
     // A near match would read or write a file of another name than the one asked for.
     const auto nativeName = [&](const std::string& name, const char* what) {
         std::optional<std::string> file = fileName ? fileName(name) : name;

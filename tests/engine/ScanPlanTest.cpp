@@ -666,7 +666,7 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
          "per pass lie in the area of \"square.kml\"; the others are skipped.\n"},
         {{"--area", track, "4", "1000", "0"}, 0,
          trackLine + "59 of 72 points per pass lie in the area of \"track.gpx\"; the others are skipped.\n"},
-        {{"--corridor", "0", "--refresh", "2", "--area", track, "4", "1000", "0"}, 0,
+        {{"--area", track, "4", "1000", "0", "--corridor", "0", "--refresh", "2"}, 0,
          trackLine + "28 of 72 points per pass lie in the area of \"track.gpx\"; the others are skipped.\n"},
         {{"--area", file("empty.kml", "<kml/>"), "4", "1000", "0"}, 1, ""},
         {{"--area", square, "--area", square, "4", "1000", "0"}, 2, ""},
