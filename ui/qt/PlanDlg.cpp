@@ -109,13 +109,14 @@ QString CPlanDlg::ChooseToOpen(int filterId)
     return files.selectedFiles().constFirst();
 }
 
-void CPlanDlg::OpenPlan()
+// Open plan and Open area: the open dialog, then the view reads the file chosen.
+void CPlanDlg::OpenFile(int filterId, bool (CPlanView::*read)(std::string_view, std::string&))
 {
-    const QString path = ChooseToOpen(IDS_PLAN_FILTER);
+    const QString path = ChooseToOpen(filterId);
     if (path.isEmpty())
         return; // cancelled
     std::string error;
-    if (!m_view.OpenPlan(QFile::encodeName(path).toStdString(), error)) {
+    if (!(m_view.*read)(QFile::encodeName(path).toStdString(), error)) {
         QMessageBox::warning(this, windowTitle(), FromUtf8(error));
         return;
     }
@@ -124,18 +125,9 @@ void CPlanDlg::OpenPlan()
     ShowPlan();
 }
 
-void CPlanDlg::OpenArea()
-{
-    const QString path = ChooseToOpen(IDS_AREA_FILTER);
-    if (path.isEmpty())
-        return; // cancelled
-    std::string error;
-    if (!m_view.OpenArea(QFile::encodeName(path).toStdString(), error)) {
-        QMessageBox::warning(this, windowTitle(), FromUtf8(error));
-        return;
-    }
-    ShowPlan();
-}
+void CPlanDlg::OpenPlan() { OpenFile(IDS_PLAN_FILTER, &CPlanView::OpenPlan); }
+
+void CPlanDlg::OpenArea() { OpenFile(IDS_AREA_FILTER, &CPlanView::OpenArea); }
 
 void CPlanDlg::SavePreview()
 {

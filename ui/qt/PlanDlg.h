@@ -30,6 +30,7 @@ private:
     // The name of the file chosen in an open dialog filtered by the string filterId, or
     // "" when cancelled.
     QString ChooseToOpen(int filterId);
+    void OpenFile(int filterId, bool (CPlanView::*read)(std::string_view, std::string&));
 
     CPlanView m_view;
     QHash<int, QWidget*> m_controls;

@@ -115,18 +115,20 @@ struct CKmlFileDialog {
     }
 };
 
-void OpenPlan(HWND hDlg, CPlanBox& box)
+// Open plan and Open area: the open dialog, then the view reads the file chosen.
+void OpenFile(HWND hDlg, CPlanBox& box, UINT filterId, std::string_view patterns, UINT badNameId,
+              bool (CPlanView::*open)(std::string_view, std::string&))
 {
-    CKmlFileDialog dialog(hDlg, box.instance, {}, OFN_FILEMUSTEXIST);
+    CKmlFileDialog dialog(hDlg, box.instance, {}, OFN_FILEMUSTEXIST, filterId, patterns);
     if (!GetOpenFileNameW(&dialog.ofn))
         return; // cancelled, or the dialog could not open
     const std::optional<std::string> path = AnsiPath(dialog.file.data());
     if (!path) {
-        Warn(hDlg, LoadText(box.instance, IDS_PLAN_OPEN_BAD_NAME));
+        Warn(hDlg, LoadText(box.instance, badNameId));
         return;
     }
     std::string why;
-    if (!box.view.OpenPlan(*path, why)) {
+    if (!(box.view.*open)(*path, why)) {
         Warn(hDlg, Wide(why));
         return;
     }
@@ -135,22 +137,14 @@ void OpenPlan(HWND hDlg, CPlanBox& box)
     ShowPlan(hDlg, box);
 }
 
+void OpenPlan(HWND hDlg, CPlanBox& box)
+{
+    OpenFile(hDlg, box, IDS_PLAN_FILTER, kPreviewPattern, IDS_PLAN_OPEN_BAD_NAME, &CPlanView::OpenPlan);
+}
+
 void OpenArea(HWND hDlg, CPlanBox& box)
 {
-    CKmlFileDialog dialog(hDlg, box.instance, {}, OFN_FILEMUSTEXIST, IDS_AREA_FILTER, kAreaPattern);
-    if (!GetOpenFileNameW(&dialog.ofn))
-        return; // cancelled, or the dialog could not open
-    const std::optional<std::string> path = AnsiPath(dialog.file.data());
-    if (!path) {
-        Warn(hDlg, LoadText(box.instance, IDS_AREA_OPEN_BAD_NAME));
-        return;
-    }
-    std::string why;
-    if (!box.view.OpenArea(*path, why)) {
-        Warn(hDlg, Wide(why));
-        return;
-    }
-    ShowPlan(hDlg, box);
+    OpenFile(hDlg, box, IDS_AREA_FILTER, kAreaPattern, IDS_AREA_OPEN_BAD_NAME, &CPlanView::OpenArea);
 }
 
 // The corridor as typed (pasted text too, which the rule reads as atoi); a change while
