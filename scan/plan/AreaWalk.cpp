@@ -1,5 +1,6 @@
 #include "AreaWalk.h"
 
+#include "Spans.h"
 #include "PassCount.h"
 #include "ViewFootprint.h"
 #include "WalkArithmetic.h"
@@ -282,15 +283,7 @@ void CAreaIndex::InsideSpans(double latitude)
             ++k;
         }
     }
-    std::sort(m_spans.begin(), m_spans.end());
-    std::size_t kept = 0;
-    for (const auto& span : m_spans) {
-        if (kept > 0 && span.first <= m_spans[kept - 1].second)
-            m_spans[kept - 1].second = std::max(m_spans[kept - 1].second, span.second);
-        else
-            m_spans[kept++] = span;
-    }
-    m_spans.resize(kept);
+    MergeSpans(m_spans);
 }
 
 bool CAreaIndex::SegmentsNear(double latitude, double longitude) const

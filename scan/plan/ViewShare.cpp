@@ -1,5 +1,6 @@
 #include "ViewShare.h"
 
+#include "Spans.h"
 #include "PassCount.h"
 #include "ViewFootprint.h"
 
@@ -267,15 +268,7 @@ private:
             if (line.hasLone)
                 m_pieces.emplace_back(line.lone - line.halfWidth, line.lone + line.halfWidth);
         }
-        std::sort(m_pieces.begin(), m_pieces.end());
-        std::size_t kept = 0;
-        for (const auto& piece : m_pieces) {
-            if (kept > 0 && piece.first <= m_pieces[kept - 1].second)
-                m_pieces[kept - 1].second = std::max(m_pieces[kept - 1].second, piece.second);
-            else
-                m_pieces[kept++] = piece;
-        }
-        m_pieces.resize(kept);
+        MergeSpans(m_pieces);
     }
 
     double InMerged(const LongitudeSpan& span) const
