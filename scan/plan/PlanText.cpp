@@ -151,7 +151,8 @@ std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& sha
             works.push_back("a Range of at least " + Count(*remedies.range) + " m");
         if (remedies.resolution)
             works.push_back("a Resolution of at most " + Count(*remedies.resolution));
-        if (remedies.moreSouth)
+        // An area's rectangle is made to hold the area: more miles south is no remedy there.
+        if (remedies.moreSouth && job.Kept() == nullptr)
             works.push_back(Count(*remedies.moreSouth) + (*remedies.moreSouth == 1 ? " mile" : " miles") +
                             " more south");
         if (works.empty() && remedies.unchecked)

@@ -467,6 +467,14 @@ TEST(AreaPlanCountsKeptPoints, ProgressResumeAndPlan)
     walk.KeepTo(KeepPoints(walk, road));
     EXPECT_EQ(twoLines(walk), "7,099 of 740,388 points per pass lie in the area of \"road.gpx\"; the "
                                              "others are skipped.\nAt 5.00 s per point one pass takes 9 h 51 min 35 s.\n");
+
+    // The rectangle of an area is made to hold it: the gaps' remedies name no miles more south.
+    CScanJob square({45, 0, 0, "North", 122, 0, 0, "West", 1, 1, 20, 1000, 0}, rec, rec);
+    square.KeepTo(KeepPoints(square, {{{{{45.0, -122.0}, {45.0, -121.98}, {44.99, -121.98}}}}, {}, "z.kml"}));
+    const std::vector<std::string> warnings = PlanWarnings(square);
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ(warnings.back().find("more south"), std::string::npos) << warnings.back();
+    EXPECT_NE(warnings.back().find("leaves no gap."), std::string::npos) << warnings.back();
 }
 
 // A path cut short still comes with the whole area: its outline reaches the walk's last
