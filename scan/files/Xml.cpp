@@ -198,23 +198,20 @@ std::string_view XmlElement::Name() const
 
 XmlElement XmlElement::FirstChild(std::string_view localName) const
 {
-    if (m_node == nullptr)
-        return XmlElement();
-    for (const Node* child = NodeOf(m_node)->first_node(); child != nullptr; child = child->next_sibling()) {
-        const XmlElement element(child);
-        if (child->type() == rapidxml::node_element && (localName.empty() || element.Name() == localName))
-            return element;
-    }
-    return XmlElement();
+    return m_node == nullptr ? XmlElement() : ElementFrom(NodeOf(m_node)->first_node(), localName);
 }
 
 XmlElement XmlElement::Next(std::string_view localName) const
 {
-    if (m_node == nullptr)
-        return XmlElement();
-    for (const Node* next = NodeOf(m_node)->next_sibling(); next != nullptr; next = next->next_sibling()) {
-        const XmlElement element(next);
-        if (next->type() == rapidxml::node_element && (localName.empty() || element.Name() == localName))
+    return m_node == nullptr ? XmlElement() : ElementFrom(NodeOf(m_node)->next_sibling(), localName);
+}
+
+// The first element named localName (any name for "") from node on along its siblings.
+XmlElement XmlElement::ElementFrom(const void* from, std::string_view localName)
+{
+    for (const Node* node = NodeOf(from); node != nullptr; node = node->next_sibling()) {
+        const XmlElement element(node);
+        if (node->type() == rapidxml::node_element && (localName.empty() || element.Name() == localName))
             return element;
     }
     return XmlElement();

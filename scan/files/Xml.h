@@ -45,6 +45,7 @@ public:
 private:
     friend class CXmlDocument;
     explicit XmlElement(const void* node) : m_node(node) {}
+    static XmlElement ElementFrom(const void* node, std::string_view localName);
     const void* m_node = nullptr;
 };
 
