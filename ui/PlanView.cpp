@@ -153,21 +153,28 @@ bool CPlanView::OpenArea(std::string_view path, std::string& error)
     std::optional<Area> area = ReadAreaFile(path, error);
     if (!area)
         return false;
-    const RequestTexts typed = m_form.FieldTexts();
-    const std::optional<ScanRequest> request = RequestForArea(*area, RequestOfTexts(typed));
-    if (!request) { // the reader refuses such a file first
+    if (!FillFromArea(*area)) { // the reader refuses such a file first
         error = "\"" + area->fileName + "\" holds no point to walk to.";
         return false;
     }
+    m_form.m_area = std::make_shared<const Area>(std::move(*area));
+    Replan();
+    return true;
+}
+
+bool CPlanView::FillFromArea(const Area& area)
+{
+    const RequestTexts typed = m_form.FieldTexts();
+    const std::optional<ScanRequest> request = RequestForArea(area, RequestOfTexts(typed), m_form.m_corridorTenths);
+    if (!request)
+        return false;
     RequestTexts texts = TextsOf(*request);
     for (std::size_t i = 0; i < kRequestFields; ++i) {
         const int control = kScanRequestFields[i].control;
         if (control == IDC_SPEED || control == IDC_RANGE || control == IDC_RESOLUTION)
             texts[i] = typed[i]; // as the user typed them, capped numbers included
     }
-    m_form.m_area = std::make_shared<const Area>(std::move(*area));
     m_form.FillFields(texts);
-    Replan();
     return true;
 }
 
@@ -177,8 +184,10 @@ void CPlanView::SetCorridor(std::string_view text)
     if (Running() || tenths == m_form.m_corridorTenths)
         return; // the running walk keeps the corridor of its Start
     m_form.m_corridorTenths = tenths;
-    if (m_form.m_area)
+    if (m_form.m_area) {
+        FillFromArea(*m_form.m_area); // a path's corridor is part of the area
         Replan();
+    }
 }
 
 std::string CPlanView::CorridorText() const

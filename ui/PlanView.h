@@ -60,8 +60,8 @@ public:
     // sentence for the user.
     bool OpenArea(std::string_view path, std::string& error);
     // "Either side of a path (1/10 miles)", before the first Start only: the field's text
-    // through the form's text-to-number rule, below 0 read as 0; replans when an area is
-    // kept.
+    // through the form's text-to-number rule, below 0 read as 0. Where an area is kept,
+    // fills the corner and miles again for its paths' corridors, and replans.
     void SetCorridor(std::string_view text);
     std::string CorridorText() const;
 
@@ -82,6 +82,9 @@ public:
 
 private:
     void Replan();
+    // The corner and the miles of the rectangle that holds area with the form's corridor;
+    // false, nothing filled, for an area without a finite point.
+    bool FillFromArea(const Area& area);
     std::string ViewerLines();
 
     CScanForm& m_form;

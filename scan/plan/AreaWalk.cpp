@@ -91,23 +91,28 @@ constexpr std::size_t kMostEntries = std::size_t{1} << 24;
 
 } // namespace
 
-std::optional<ScanRequest> RequestForArea(const Area& area, ScanRequest request)
+std::optional<ScanRequest> RequestForArea(const Area& area, ScanRequest request, std::int32_t corridorTenths)
 {
     double north = -std::numeric_limits<double>::infinity(), south = -north, west = south, east = north;
-    const auto take = [&](const std::vector<GeoPoint>& points) {
+    // A path's corridor is as much the area as the path: its degrees of latitude, and of
+    // longitude at each vertex (a whole turn where the corridor reaches a pole).
+    const double reach = std::max(0, corridorTenths) / 10.0 / kMilesPerLatitude;
+    const auto take = [&](const std::vector<GeoPoint>& points, double more) {
         for (const GeoPoint& p : points) {
             if (!Finite(p))
                 continue;
-            north = std::max(north, p.latitude);
-            south = std::min(south, p.latitude);
-            west = std::min(west, p.longitude);
-            east = std::max(east, p.longitude);
+            const double cosine = std::cos(p.latitude * kRadiansPerDegree);
+            const double across = more > 0.0 ? (cosine > more / 180.0 ? more / cosine : 180.0) : 0.0;
+            north = std::max(north, std::min(90.0, p.latitude + more));
+            south = std::min(south, std::max(-90.0, p.latitude - more));
+            west = std::min(west, std::max(-180.0, p.longitude - across));
+            east = std::max(east, std::min(180.0, p.longitude + across));
         }
     };
     for (const AreaPolygon& polygon : area.polygons)
-        take(polygon.outer);
+        take(polygon.outer, 0.0);
     for (const GeoPath& path : area.paths)
-        take(path);
+        take(path, reach);
     if (!(north >= south))
         return std::nullopt;
 

@@ -23,15 +23,17 @@ namespace vantrell {
 // Half the width of a path's corridor, in tenths of a mile, unless the user sets it.
 inline constexpr std::int32_t kDefaultCorridorTenths = 5;
 
-// The corner is the area's northernmost latitude and westernmost longitude, each rounded
-// outward to a whole second (a coordinate within a millionth of a second of one is that
-// second: decimal degrees such as 40.1 are not exact in binary). The miles are measured
-// from that rounded corner, so the rows reach the whole area: Miles South is
-// ceil((north - south) * 69.172), at least 1; Miles East is
-// ceil((east - west) * 69.172 * c), c the largest cosine of a latitude from the south
-// edge to the corner. The other values (speed, range, resolution) stay as request has
-// them. Nothing for an area without a finite vertex.
-std::optional<ScanRequest> RequestForArea(const Area& area, ScanRequest request = {});
+// The area reaches as far as its polygons' vertices and its paths' corridors
+// (corridorTenths either side of each vertex; below 0 is 0). The corner is its
+// northernmost latitude and westernmost longitude, each rounded outward to a whole second
+// (a coordinate within a millionth of a second of one is that second: decimal degrees
+// such as 40.1 are not exact in binary). The miles are measured from that rounded corner,
+// so the rows reach the whole area: Miles South is ceil((north - south) * 69.172), at
+// least 1; Miles East is ceil((east - west) * 69.172 * c), c the largest cosine of a
+// latitude from the south edge to the corner. The other values (speed, range,
+// resolution) stay as request has them. Nothing for an area without a finite vertex.
+std::optional<ScanRequest> RequestForArea(const Area& area, ScanRequest request = {},
+                                         std::int32_t corridorTenths = kDefaultCorridorTenths);
 
 // Which views touch the area: segments in a grid of cells over the area, and for each
 // latitude asked the spans of longitude inside its polygons. Made once per job; not for

@@ -143,7 +143,8 @@ std::optional<PlanOutput> RunPlanCommand(std::string_view program, std::span<con
             read->fileName = areaFile->substr(areaFile->find_last_of("/\\") + 1);
             area = std::make_shared<const Area>(std::move(*read));
         }
-        const std::optional<ScanRequest> request = area ? RequestForArea(*area, RequestOfTexts(texts)) : std::nullopt;
+        const std::optional<ScanRequest> request = area ? RequestForArea(*area, RequestOfTexts(texts), corridor.value_or(kDefaultCorridorTenths))
+                                                         : std::nullopt;
         if (!request) {
             output.status = 1;
             output.err = (read ? Quoted(*areaFile) + " holds no finite point." : error) + "\n";

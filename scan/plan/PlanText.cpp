@@ -133,9 +133,10 @@ std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& sha
             text += " A Range of at least " + Count(*least) + " m leaves no gap.";
         return text;
     }
-    const RequestCheck check = job.Check();
-    const double unseenShare =
-        1.0 - MeasuredShare(check, shape, range, CRequestRectangle(check, job.m_nMilesEast, job.m_nMilesSouth));
+    const std::optional<double> share = MeasuredShare(job); // of the area, for a walk kept to one
+    if (!share)
+        return std::nullopt;
+    const double unseenShare = 1.0 - *share;
     if (unseenShare > kMostUnseen) {
         const auto unseen = std::max<std::int64_t>(1, std::lround(unseenShare * 100.0));
         const ViewSize view = ViewAt(range);
@@ -157,6 +158,8 @@ std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& sha
                             " more south");
         if (works.empty() && remedies.unchecked)
             return text;
+        if (works.empty() && job.Kept())
+            return text + " No Range or Resolution closes the gaps.";
         if (works.empty())
             return text + " No Range, Resolution or Miles South closes the gaps: only another area does.";
         works.front()[0] = 'A';
@@ -170,7 +173,7 @@ std::optional<std::string> ViewWarning(const CScanJob& job, const PassShape& sha
         return std::nullopt;
     return "Neighbouring views overlap: a Resolution of " + Count(coarser->resolution) +
            " covers the area without gaps in " + Grouped(coarser->points) + " points per pass instead of " +
-           Grouped(shape.points) + ".";
+           Grouped(job.PassPoints(shape)) + ".";
 }
 
 // The imagery one pass loads (ImageryCache.h), in the plan whatever its size.

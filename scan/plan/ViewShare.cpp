@@ -1,5 +1,7 @@
 #include "ViewShare.h"
 
+#include "AreaShare.h"
+#include "AreaWalk.h"
 #include "Spans.h"
 #include "PassCount.h"
 #include "ViewFootprint.h"
@@ -420,6 +422,9 @@ std::optional<double> MeasuredShare(const CScanJob& job)
     if (!shape)
         return std::nullopt;
     const RequestCheck check = job.Check();
+    if (const KeptPoints* kept = job.Kept())
+        return MeasuredKeptShare(check, *shape, job.m_nRange, *kept,
+                                 CAreaGround(kept->KeptArea(), kept->CorridorTenths()));
     return MeasuredShare(check, *shape, job.m_nRange, CRequestRectangle(check, job.m_nMilesEast, job.m_nMilesSouth));
 }
 
@@ -431,65 +436,117 @@ constexpr int kMostTries = 256;
 // Row pairs that the searches of one plan may measure in all, some 0.4 s: a pass of
 // millions of rows is measured a few times at most, and what is not checked is not said.
 constexpr std::uint64_t kSearchPairs = 4'000'000;
+// Points that the searches of a plan kept to an area may walk in all, some 0.5 s: each
+// variant keeps its own points (KeepPoints) before they are measured.
+constexpr std::uint64_t kSearchPoints = 8'000'000;
 
-struct SearchBudget {
-    std::uint64_t pairsLeft = kSearchPairs;
-    bool exhausted = false;
+bool NoGap(double share) { return 1.0 - share <= kMostUnseen; }
 
-    bool Spend(const PassShape& shape)
-    {
-        if (shape.rowPairs > pairsLeft) {
-            exhausted = true;
-            return false;
-        }
-        pairsLeft -= shape.rowPairs;
-        return true;
-    }
-};
-
-CScanJob Variant(const CScanJob& job, std::int32_t milesSouth, std::int32_t resolution)
+CScanJob Variant(const CScanJob& job, std::int32_t milesSouth, std::int32_t resolution, std::int32_t range)
 {
     ScanRequest request = job.Request();
     request.milesSouth = milesSouth;
     request.resolution = resolution;
+    request.range = range;
     return CScanJob(request, Discard(), Discard());
 }
 
-bool NoGap(double share) { return 1.0 - share <= kMostUnseen; }
-
-// The variant's pass, if it has points and its views leave no gap in area.
-std::optional<PassShape> WithoutGap(const CScanJob& variant, const IMeasuredArea& area, SearchBudget& budget)
+CScanJob Variant(const CScanJob& job, std::int32_t milesSouth, std::int32_t resolution)
 {
-    const std::optional<PassShape> shape = CountPass(variant);
-    if (!shape || !budget.Spend(*shape) || !NoGap(MeasuredShare(variant.Check(), *shape, variant.m_nRange, area)))
-        return std::nullopt;
-    return shape;
+    return Variant(job, milesSouth, resolution, job.m_nRange);
 }
 
-std::optional<std::int32_t> RangeOver(const RequestCheck& check, const PassShape& shape, std::int32_t range,
-                                      const IMeasuredArea& area, SearchBudget& budget)
+// Measures variants of one job against the job's own ground: its rectangle, over all of a
+// variant's points; or its area, over the points each variant keeps to it. One budget
+// for all the searches of a plan.
+class CGapCheck {
+public:
+    explicit CGapCheck(const CScanJob& job)
+        : m_job(job), m_rectangle(job.Check(), job.m_nMilesEast, job.m_nMilesSouth), m_kept(job.Kept())
+    {
+        if (m_kept)
+            m_ground.emplace(m_kept->KeptArea(), m_kept->CorridorTenths());
+    }
+
+    const CScanJob& Job() const { return m_job; }
+    bool KeptToArea() const { return m_kept != nullptr; }
+    bool Exhausted() const { return m_exhausted; }
+    // Points the variant last measured writes per pass.
+    std::uint64_t LastPoints() const { return m_lastPoints; }
+
+    // Whether variant, of pass shape, leaves no gap; false too where it was not measured.
+    bool NoGapIn(const CScanJob& variant, const PassShape& shape)
+    {
+        m_lastPoints = shape.points;
+        if (!m_kept) {
+            return Spend(m_pairsLeft, shape.rowPairs) &&
+                   NoGap(MeasuredShare(variant.Check(), shape, variant.m_nRange, m_rectangle));
+        }
+        if (shape.points > kMaxKeptPass || !Spend(m_pointsLeft, shape.points))
+            return false;
+        const std::shared_ptr<const KeptPoints> kept =
+            KeepPoints(variant, m_kept->SharedArea(), m_kept->CorridorTenths());
+        m_lastPoints = kept->Kept();
+        const std::optional<double> share = MeasuredKeptShare(variant.Check(), shape, variant.m_nRange, *kept, *m_ground);
+        return share && NoGap(*share);
+    }
+
+    // The variant's pass, if it has points and leaves no gap.
+    std::optional<PassShape> WithoutGap(const CScanJob& variant)
+    {
+        const std::optional<PassShape> shape = CountPass(variant);
+        if (!shape || !NoGapIn(variant, *shape))
+            return std::nullopt;
+        return shape;
+    }
+
+private:
+    bool Spend(std::uint64_t& left, std::uint64_t cost)
+    {
+        if (cost > left) {
+            m_exhausted = true;
+            return false;
+        }
+        left -= cost;
+        return true;
+    }
+
+    const CScanJob& m_job;
+    const CRequestRectangle m_rectangle;
+    const KeptPoints* m_kept;
+    std::optional<CAreaGround> m_ground;
+    std::uint64_t m_pairsLeft = kSearchPairs, m_pointsLeft = kSearchPoints;
+    std::uint64_t m_lastPoints = 0;
+    bool m_exhausted = false;
+};
+
+std::optional<std::int32_t> RangeOver(CGapCheck& gaps, const PassShape& shape)
 {
+    const CScanJob& job = gaps.Job();
     constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
     const auto fits = [&](std::int64_t r) {
-        return NoGap(MeasuredShare(check, shape, static_cast<std::int32_t>(r), area));
+        const CScanJob variant = Variant(job, job.m_nMilesSouth, job.m_nResolution, static_cast<std::int32_t>(r));
+        return gaps.NoGapIn(variant, shape);
     };
-    // Views only grow with the range over the same points: double, then halve the gap;
-    // any range found to fit is true advice, the search only makes it the least.
-    std::int64_t low = std::max<std::int32_t>(range, 0);
+    // Views only grow with the range, and with them the points kept to an area: double,
+    // then halve the gap; any range found to fit is true advice, the search only makes
+    // it the least.
+    std::int64_t low = std::max<std::int32_t>(job.m_nRange, 0);
     std::int64_t high = std::clamp<std::int64_t>(std::max(RangeWithoutGap(shape.step), 2 * low), low + 1, kMost);
     for (;;) {
-        if (!budget.Spend(shape))
-            return std::nullopt;
         if (fits(high))
             break;
-        if (high >= kMost)
+        if (gaps.Exhausted() || high >= kMost)
             return std::nullopt;
         low = high;
         high = std::min(kMost, 2 * high);
     }
-    while (high - low > 1 && budget.Spend(shape)) {
+    while (high - low > 1) {
         const std::int64_t middle = low + (high - low) / 2;
-        (fits(middle) ? high : low) = middle;
+        const bool fit = fits(middle);
+        if (gaps.Exhausted())
+            break;
+        (fit ? high : low) = middle;
     }
     return static_cast<std::int32_t>(high);
 }
@@ -497,8 +554,9 @@ std::optional<std::int32_t> RangeOver(const RequestCheck& check, const PassShape
 // Ascending steps from the shortest that needs checking: any step no longer than half a
 // view's height lets each row's views reach the next row and the corner's and the south
 // edges. Resolution 0's quarter mile takes its place among them.
-std::optional<std::int32_t> ResolutionOver(const CScanJob& job, const IMeasuredArea& area, SearchBudget& budget)
+std::optional<std::int32_t> ResolutionOver(CGapCheck& gaps)
 {
+    const CScanJob& job = gaps.Job();
     const std::optional<std::int32_t> top = ResolutionWithoutGap(job.m_nRange);
     if (!top)
         return std::nullopt;
@@ -511,10 +569,10 @@ std::optional<std::int32_t> ResolutionOver(const CScanJob& job, const IMeasuredA
     for (int tries = 0; resolution <= *top && tries < kMostTries; ++resolution, ++tries) {
         if (!quarterChecked && StepOfResolution(resolution) > StepOfResolution(0)) {
             quarterChecked = true;
-            if (!WithoutGap(Variant(job, job.m_nMilesSouth, 0), area, budget))
+            if (!gaps.WithoutGap(Variant(job, job.m_nMilesSouth, 0)))
                 break;
         }
-        if (!WithoutGap(Variant(job, job.m_nMilesSouth, resolution), area, budget))
+        if (!gaps.WithoutGap(Variant(job, job.m_nMilesSouth, resolution)))
             break;
         best = resolution;
     }
@@ -529,14 +587,13 @@ GapRemedies RemediesOf(const CScanJob& job)
     const std::optional<PassShape> shape = CountPass(job);
     if (!shape)
         return remedies;
-    const RequestCheck check = job.Check();
-    const CRequestRectangle area(check, job.m_nMilesEast, job.m_nMilesSouth);
-    SearchBudget budget;
-    remedies.range = RangeOver(check, *shape, job.m_nRange, area, budget);
-    remedies.resolution = ResolutionOver(job, area, budget);
+    CGapCheck gaps(job);
+    remedies.range = RangeOver(gaps, *shape);
+    remedies.resolution = ResolutionOver(gaps);
     // Where views a step wide and tall still leave gaps, they lie at the edges: the last
     // full row lies up to a step north of the south edge. A step more south adds a row.
-    if (ShareInView(job.m_nRange, shape->step) >= 1.0) {
+    // An area's rectangle is made to hold the area: there, more south is no remedy.
+    if (!gaps.KeptToArea() && ShareInView(job.m_nRange, shape->step) >= 1.0) {
         const auto whole = static_cast<std::int32_t>(std::ceil(static_cast<double>(shape->step)));
         std::int32_t tried = 0;
         for (const std::int32_t more : {1, whole, whole + 1}) {
@@ -545,13 +602,13 @@ GapRemedies RemediesOf(const CScanJob& job)
             tried = more;
             if (job.m_nMilesSouth > std::numeric_limits<std::int32_t>::max() - more)
                 break;
-            if (WithoutGap(Variant(job, job.m_nMilesSouth + more, job.m_nResolution), area, budget)) {
+            if (gaps.WithoutGap(Variant(job, job.m_nMilesSouth + more, job.m_nResolution))) {
                 remedies.moreSouth = more;
                 break;
             }
         }
     }
-    remedies.unchecked = budget.exhausted;
+    remedies.unchecked = gaps.Exhausted();
     return remedies;
 }
 
@@ -561,9 +618,8 @@ std::optional<CoarserStep> CoarserWithoutGap(const CScanJob& job)
     const std::optional<std::int32_t> top = ResolutionWithoutGap(job.m_nRange);
     if (!shape || !top)
         return std::nullopt;
-    const RequestCheck check = job.Check();
-    const CRequestRectangle area(check, job.m_nMilesEast, job.m_nMilesSouth);
-    SearchBudget budget;
+    const std::uint64_t points = job.PassPoints(*shape);
+    CGapCheck gaps(job);
     const auto longEnough = [&](std::int32_t r) {
         return r >= 1 && StepOfResolution(r) >= 2 * static_cast<double>(shape->step);
     };
@@ -576,11 +632,12 @@ std::optional<CoarserStep> CoarserWithoutGap(const CScanJob& job)
         for (int tries = 0; longEnough(resolution) && tries < kMostTries; --resolution, ++tries) {
             const CScanJob coarser = Variant(job, job.m_nMilesSouth, resolution);
             const std::optional<PassShape> fewer = CountPass(coarser);
-            if (!fewer || fewer->points >= shape->points)
+            // A pass kept to an area keeps fewer still: only its own count tells.
+            if (!fewer || (!gaps.KeptToArea() && fewer->points >= points))
                 continue;
-            if (WithoutGap(coarser, area, budget))
-                return CoarserStep{resolution, fewer->points};
-            if (budget.exhausted)
+            if (gaps.NoGapIn(coarser, *fewer) && gaps.LastPoints() < points)
+                return CoarserStep{resolution, gaps.LastPoints()};
+            if (gaps.Exhausted())
                 return std::nullopt;
         }
     }

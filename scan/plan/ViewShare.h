@@ -62,27 +62,32 @@ inline constexpr std::uint64_t kShareExactSteps = 2'000'000;
 double MeasuredShare(const RequestCheck& check, const PassShape& shape, std::int32_t range,
                      const IMeasuredArea& area, std::uint64_t exactSteps = kShareExactSteps);
 
-// The job's own share: its pass, its range, its rectangle; nothing without points.
+// The job's own share: its pass, its range, its rectangle; for a walk kept to an area
+// (AreaShare.h), the area over the kept points. Nothing without points, or where a kept
+// pass is too large or too broken to measure.
 std::optional<double> MeasuredShare(const CScanJob& job);
 
 // At most this much of the area out of view is no gap.
 inline constexpr double kMostUnseen = 0.005;
 
-// What closes a request's gaps, each checked by MeasuredShare against the job's own
-// rectangle; nothing where none of its kind does, or where it could not be checked.
+// What closes a request's gaps, each checked by the same measure as the job's own share:
+// against its rectangle, or for a walk kept to an area against the area, over the points
+// each remedy would keep; nothing where none of its kind does, or where it could not be
+// checked.
 struct GapRemedies {
     std::optional<std::int32_t> range;      // the smallest Range, the same points
     std::optional<std::int32_t> resolution; // the largest Resolution whose step, and every shorter one, does
-    std::optional<std::int32_t> moreSouth;  // whole miles more south, the same Range and Resolution
+    std::optional<std::int32_t> moreSouth;  // whole miles more south, the same Range and Resolution;
+                                            // never for an area, whose rectangle holds it
     bool unchecked = false; // some were not measured: the pass is too large to measure that often
 };
 GapRemedies RemediesOf(const CScanJob& job);
 
-// The coarsest Resolution, of a step at least twice the job's, that leaves no gap in the
-// job's rectangle in fewer points than the job's pass; nothing where none does.
+// The coarsest Resolution, of a step at least twice the job's, that leaves no gap (as
+// RemediesOf measures) in fewer points than the job's pass writes; nothing where none does.
 struct CoarserStep {
     std::int32_t resolution = 0;
-    std::uint64_t points = 0;
+    std::uint64_t points = 0; // written per pass: for an area, the kept ones
 };
 std::optional<CoarserStep> CoarserWithoutGap(const CScanJob& job);
 

@@ -29,6 +29,7 @@ TEST(AreaRequestHoldsTheArea, CornerRoundedOutwardMilesFromIt)
         const char* what;
         Area area;
         ScanRequest request;
+        std::int32_t corridor = kDefaultCorridorTenths;
     };
     const auto box = [](double south, double west, double north, double east) {
         return Polygon({{south, west}, {south, east}, {north, east}, {north, west}});
@@ -46,11 +47,13 @@ TEST(AreaRequestHoldsTheArea, CornerRoundedOutwardMilesFromIt)
          {30, 0, 0, "South", 10, 0, 0, "East", 60, 692}},
         {"across the equator, a full degree", box(-5.0, -0.5, 5.0, 0.5), {5, 0, 0, "North", 0, 30, 0, "West", 70, 692}},
         {"a path due east still has a row", {{}, {{{10.0, 1.0}, {10.0, 2.0}}}, "road.gpx"},
-         {10, 0, 0, "North", 1, 0, 0, "East", 69, 1}},
+         {10, 0, 0, "North", 1, 0, 0, "East", 69, 1}, 0},
+        {"a path's corridor is part of the area", {{}, {{{10.0, 1.0}, {10.0, 2.0}}}, "road.gpx"},
+         {10, 0, 27, "North", 0, 59, 33, "East", 70, 2}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(RequestForArea(c.area), c.request);
+        EXPECT_EQ(RequestForArea(c.area, {}, c.corridor), c.request);
     }
     EXPECT_EQ(RequestForArea({}), std::nullopt);
 }

@@ -1,4 +1,5 @@
 #include "Recorder.h"
+#include "AreaWalk.h"
 #include "Durations.h"
 #include "Grouping.h"
 #include "Quoting.h"
@@ -285,25 +286,32 @@ TEST(PlanWarnsOfWhatTheViewerMisses, OneSentencePerRule)
     EXPECT_EQ(estimated.back().rfind("The area reaches across the 180° meridian: about ", 0), 0u) << estimated.back();
 }
 
-// The share in view is what the views of the pass's own points show of the rectangle,
-// against an independent count: a 200 x 200 grid of samples over the area, each in view
-// where some point's W x H view holds it.
-double SampledShare(const Request& r)
+// The share in view is what the views of the pass's own points show of the area,
+// against an independent count: a 200 x 200 grid of samples over the rectangle asked for
+// (which holds an area's shape), each in view where some written point's W x H view holds
+// it; inArea says which samples the area holds.
+template <class InArea>
+double SampledShare(const CScanJob& job, InArea&& inArea)
 {
     CRecorder walked;
-    CScanJob job = MakeJob(r, walked);
-    EXPECT_TRUE(job.RunPass());
-    const RequestCheck check = job.Check();
-    const ViewSize view = ViewAt(r.range);
+    CScanJob copy(job.Request(), walked, walked);
+    if (job.Kept())
+        copy.KeepTo(KeepPoints(copy, job.Kept()->SharedArea(), job.Kept()->CorridorTenths()));
+    EXPECT_TRUE(copy.RunPass());
+    const ViewSize view = ViewAt(job.m_nRange);
     const double radians = 3.14159265358979323846 / 180.0;
     const double halfHeight = view.height / 2 / kMetresPerMile / 69.172;
     const double halfWidthMiles = view.width / 2 / kMetresPerMile;
-    int seen = 0;
+    const RequestCheck check = job.Check();
+    int seen = 0, held = 0;
     for (int i = 0; i < 200; ++i) {
-        const double latitude = check.startLatitude - (i + 0.5) / 200 * r.south / 69.172;
+        const double latitude = check.startLatitude - (i + 0.5) / 200 * job.m_nMilesSouth / 69.172;
         for (int j = 0; j < 200; ++j) {
             const double longitude =
-                check.startLongitude + (j + 0.5) / 200 * r.east / (69.172 * std::cos(latitude * radians));
+                check.startLongitude + (j + 0.5) / 200 * job.m_nMilesEast / (69.172 * std::cos(latitude * radians));
+            if (!inArea(latitude, longitude))
+                continue;
+            ++held;
             for (const test::Event& p : walked.Points()) {
                 if (std::abs(latitude - p.latitude) <= halfHeight &&
                     std::abs(longitude - p.longitude) <= halfWidthMiles / (69.172 * std::cos(p.latitude * radians))) {
@@ -313,7 +321,13 @@ double SampledShare(const Request& r)
             }
         }
     }
-    return seen / 40000.0;
+    return held > 0 ? seen / static_cast<double>(held) : 1.0;
+}
+
+double SampledShare(const Request& r)
+{
+    CCounter counter;
+    return SampledShare(MakeJob(r, counter), [](double, double) { return true; });
 }
 
 TEST(ShareInViewIsMeasuredOnThePass, AgainstIndependentSampling)
@@ -353,6 +367,82 @@ TEST(ShareInViewIsMeasuredOnThePass, AgainstIndependentSampling)
         // A sample row is half a percent of the area: the grid is that coarse.
         if (c.sample) {
             EXPECT_NEAR(*share, SampledShare(c.r), 0.01);
+        }
+    }
+}
+
+// For a walk kept to an area, the share is of the shape (polygons less holes, paths'
+// corridors) and only the kept points' views count.
+TEST(ShareInViewIsMeasuredOnThePass, OfTheShapeOverTheKeptPoints)
+{
+    const double radians = 3.14159265358979323846 / 180.0;
+    const auto inRing = [](const GeoRing& ring, double latitude, double longitude) {
+        bool inside = false;
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+            const GeoPoint& a = ring[i];
+            const GeoPoint& b = ring[j];
+            if ((a.latitude > latitude) != (b.latitude > latitude) &&
+                longitude < a.longitude + (latitude - a.latitude) * (b.longitude - a.longitude) / (b.latitude - a.latitude))
+                inside = !inside;
+        }
+        return inside;
+    };
+    const auto near = [&](const GeoPath& path, double miles, double latitude, double longitude) {
+        const double x = 69.172 * std::cos(latitude * radians);
+        for (std::size_t k = 0; k + 1 < path.size(); ++k) {
+            const double ax = (path[k].longitude - longitude) * x, ay = (path[k].latitude - latitude) * 69.172;
+            const double dx = (path[k + 1].longitude - path[k].longitude) * x;
+            const double dy = (path[k + 1].latitude - path[k].latitude) * 69.172;
+            const double t = std::clamp(-(ax * dx + ay * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+            if (std::hypot(ax + t * dx, ay + t * dy) <= miles)
+                return true;
+        }
+        return false;
+    };
+    const GeoRing triangle{{45.0, -122.0}, {45.0, -121.98}, {44.99, -121.98}};
+    const GeoRing outer{{45.0, -122.0}, {45.0, -121.95}, {44.96, -121.95}, {44.96, -122.0}};
+    const GeoRing hole{{44.99, -121.99}, {44.99, -121.96}, {44.97, -121.96}, {44.97, -121.99}};
+    const GeoPath road{{45.0, -122.0}, {44.97, -121.94}, {44.95, -121.95}};
+    struct Case {
+        const char* what;
+        Area area;
+        std::int32_t range, resolution, corridor;
+        int perMille;
+        bool sample;
+    };
+    const Case cases[] = {
+        {"a triangle, views wider than a step", {{{triangle, {}}}, {}, "t.kml"}, 1000, 0, 5, 1000, true},
+        {"a triangle, views narrower than a step", {{{triangle, {}}}, {}, "t.kml"}, 300, 0, 5, 406, true},
+        {"a square less a hole", {{{outer, {hole}}}, {}, "h.kml"}, 620, 0, 5, 999, true},
+        {"a road's corridor", {{}, {road}, "r.gpx"}, 620, 0, 5, 1000, true},
+        {"a road's corridor, a long step", {{}, {road}, "r.gpx"}, 620, 5, 5, 440, true},
+        {"a road with no corridor: its length", {{}, {road}, "r.gpx"}, 300, 0, 0, 394, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCounter counter;
+        const std::optional<ScanRequest> r = RequestForArea(c.area, {.speedFactor = 20, .range = c.range, .resolution = c.resolution});
+        ASSERT_TRUE(r.has_value());
+        CScanJob job(*r, counter, counter);
+        job.KeepTo(KeepPoints(job, c.area, c.corridor));
+        const std::optional<double> share = MeasuredShare(job);
+        ASSERT_TRUE(share.has_value());
+        EXPECT_EQ(std::lround(*share * 1000), c.perMille) << *share;
+        if (c.sample) {
+            const double sampled = SampledShare(job, [&](double latitude, double longitude) {
+                for (const AreaPolygon& polygon : c.area.polygons) {
+                    bool in = inRing(polygon.outer, latitude, longitude);
+                    for (const GeoRing& h : polygon.holes)
+                        in = in && !inRing(h, latitude, longitude);
+                    if (in)
+                        return true;
+                }
+                for (const GeoPath& path : c.area.paths)
+                    if (near(path, c.corridor / 10.0, latitude, longitude))
+                        return true;
+                return false;
+            });
+            EXPECT_NEAR(*share, sampled, 0.01);
         }
     }
 }
@@ -462,19 +552,32 @@ TEST(AreaPlanCountsKeptPoints, ProgressResumeAndPlan)
     const double east = south / std::cos((40.0 - south / 2) * 3.14159265358979323846 / 180.0);
     const Area road{{}, {{{40.0, -100.0}, {40.0 - south, -100.0 + east}}}, "road.gpx"};
     const std::optional<ScanRequest> r = RequestForArea(road, {.speedFactor = 20, .range = 620});
-    ASSERT_EQ(r, (ScanRequest{40, 0, 0, "North", 100, 0, 0, "West", 217, 213, 20, 620, 0}));
+    ASSERT_EQ(r, (ScanRequest{40, 0, 27, "North", 100, 0, 34, "West", 218, 214, 20, 620, 0}));
     CScanJob walk(*r, rec, rec);
     walk.KeepTo(KeepPoints(walk, road));
-    EXPECT_EQ(twoLines(walk), "7,099 of 740,388 points per pass lie in the area of \"road.gpx\"; the "
-                                             "others are skipped.\nAt 5.00 s per point one pass takes 9 h 51 min 35 s.\n");
+    EXPECT_EQ(twoLines(walk), "7,108 of 747,288 points per pass lie in the area of \"road.gpx\"; the "
+                                             "others are skipped.\nAt 5.00 s per point one pass takes 9 h 52 min 20 s.\n");
 
-    // The rectangle of an area is made to hold it: the gaps' remedies name no miles more south.
-    CScanJob square({45, 0, 0, "North", 122, 0, 0, "West", 1, 1, 20, 1000, 0}, rec, rec);
-    square.KeepTo(KeepPoints(square, {{{{{45.0, -122.0}, {45.0, -121.98}, {44.99, -121.98}}}}, {}, "z.kml"}));
-    const std::vector<std::string> warnings = PlanWarnings(square);
-    ASSERT_FALSE(warnings.empty());
-    EXPECT_EQ(warnings.back().find("more south"), std::string::npos) << warnings.back();
-    EXPECT_NE(warnings.back().find("leaves no gap."), std::string::npos) << warnings.back();
+    // The share is of the shape: a triangle that the views hold whole has no gap, though
+    // its rectangle has. Its rectangle is made to hold it: the remedies name no miles more
+    // south, and each is measured on the points it would keep.
+    const Area triangle{{{{{45.0, -122.0}, {45.0, -121.98}, {44.99, -121.98}}}}, {}, "z.kml"};
+    const std::pair<std::int32_t, std::string> ranges[] = {
+        {1000, ""},
+        {300, "At a range of 300 m each view shows about 0.22 \u00d7 0.12 miles (60° wide, in a 16:9 window), but the "
+              "points are 0.25 miles apart: about 59 % of the area is never in view, and its finest imagery is never "
+              "loaded. A Range of at least 617 m, or a Resolution of at most 1, leaves no gap."},
+        {617, ""}, // the advice followed
+        {616, "about 1 %"},
+    };
+    for (const auto& [range, says] : ranges) {
+        CScanJob kept({45, 0, 0, "North", 122, 0, 0, "West", 1, 1, 20, range, 0}, rec, rec);
+        kept.KeepTo(KeepPoints(kept, triangle));
+        std::string views;
+        for (const std::string& warning : PlanWarnings(kept))
+            views += warning.rfind("At a range of ", 0) == 0 ? warning : "";
+        EXPECT_TRUE(says.empty() ? views.empty() : views.find(says) != std::string::npos) << range << ": " << views;
+    }
 }
 
 // A path cut short still comes with the whole area: its outline reaches the walk's last
@@ -662,8 +765,8 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
                                                   "</LinearRing></outerBoundaryIs></Polygon></Placemark></kml>");
     const std::string track = file("track.gpx", "<gpx><trk><trkseg><trkpt lat=\"45\" lon=\"-122\"/>"
                                                 "<trkpt lat=\"44.98\" lon=\"-121.97\"/></trkseg></trk></gpx>");
-    const std::string trackLine = "Area: track.gpx: 1 shape; corner 45 0 0 North 122 0 0 West, 2 miles east, 2 miles "
-                                  "south.\n";
+    const std::string trackLine = "Area: track.gpx: 1 shape; corner 45 0 27 North 122 0 37 West, 3 miles east, 3 "
+                                  "miles south.\n";
     const struct {
         std::vector<std::string> line;
         int status;
@@ -673,9 +776,9 @@ TEST(PlanCommandLine, ThirteenValuesInTheFormsOrder)
          "Area: square.kml: 1 shape; corner 45 0 0 North 122 0 0 West, 1 mile east, 1 mile south.\n15 of 20 points "
          "per pass lie in the area of \"square.kml\"; the others are skipped.\n"},
         {{"--area", track, "4", "1000", "0"}, 0,
-         trackLine + "59 of 72 points per pass lie in the area of \"track.gpx\"; the others are skipped.\n"},
+         trackLine + "90 of 156 points per pass lie in the area of \"track.gpx\"; the others are skipped.\n"},
         {{"--area", track, "4", "1000", "0", "--corridor", "0", "--refresh", "2"}, 0,
-         trackLine + "28 of 72 points per pass lie in the area of \"track.gpx\"; the others are skipped.\n"},
+         "Area: track.gpx: 1 shape; corner 45 0 0 North 122 0 0 West, 2 miles east, 2 miles south.\n28 of 72 points per pass lie in the area of \"track.gpx\"; the others are skipped.\n"},
         {{"--area", file("empty.kml", "<kml/>"), "4", "1000", "0"}, 1, ""},
         {{"--area", square, "--area", square, "4", "1000", "0"}, 2, ""},
         {{"--area", square, "--corridor", "1001", "4", "1000", "0"}, 2, ""},

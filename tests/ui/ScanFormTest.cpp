@@ -261,12 +261,22 @@ TEST(PlanViewKeepsToAnOpenedArea, FieldsPlanResumeAndWalkAgree)
     EXPECT_EQ(view.Plan().rfind(Grouped(inArea.size()) + " of " + Grouped(whole.Points().size()) +
                                     " points per pass lie in the area of \"area.kml\"", 0), 0u) << view.Plan();
 
+    // A path's corridor is part of its area: the corner and the miles follow it.
+    const auto cornerAndMiles = [&form] {
+        const RequestTexts texts = form.FieldTexts();
+        return std::vector<std::string>(texts.begin(), texts.begin() + 10);
+    };
     ASSERT_TRUE(view.OpenArea("path.gpx", error)) << error;
     const std::string wide = view.Plan();
+    const RequestTexts wideFields = form.FieldTexts();
+    EXPECT_EQ(cornerAndMiles(),
+              std::vector<std::string>({"45", "30", "27", "North", "122", "36", "38", "West", "3", "2"}));
     view.SetCorridor("-3");
     EXPECT_TRUE(view.Plan() != wide && form.RequestFromFields()->Kept()->CorridorTenths() == 0);
+    EXPECT_EQ(cornerAndMiles(), std::vector<std::string>({"45", "30", "0", "North", "122", "36", "0", "West", "2", "1"}));
     view.SetCorridor("5x");
     EXPECT_EQ(view.Plan(), wide);
+    EXPECT_EQ(form.FieldTexts(), wideFields);
     ASSERT_TRUE(view.SavePreview("plan.kml", error) && view.OpenPlan("plan.kml", error)) << error;
     ASSERT_TRUE(form.m_area) << "a saved preview brings its area back";
     EXPECT_EQ(form.m_area->fileName, "path.gpx");

@@ -98,11 +98,11 @@ rm "$work/resume/Vantrell.kml" && mkfifo "$work/resume/Vantrell.kml"
 in=$work/resume plan "${ten_by_ten[@]}"
 [ "$status" -eq 0 ] && [ "$out" = "$expected" ] || fail "beside a FIFO named Vantrell.kml: status $status: $out"
 
-# An area file gives the corner and the miles: said first, and nothing written.
+# An area file gives the corner and the miles, the path's corridor included: said first, and nothing written.
 printf '%s\n' '<gpx><trk><trkseg><trkpt lat="40" lon="-100"/><trkpt lat="39.99" lon="-99.99"/></trkseg></trk></gpx>' \
     >"$work/road.gpx"
 plan --area "$work/road.gpx" 20 620 0
-[ "$status" -eq 0 ] && [ "$(head -n 1 "$work/out")" = "Area: road.gpx: 1 shape; corner 40 0 0 North 100 0 0 West, 1 mile east, 1 mile south." ] ||
+[ "$status" -eq 0 ] && [ "$(head -n 1 "$work/out")" = "Area: road.gpx: 1 shape; corner 40 0 27 North 100 0 34 West, 2 miles east, 2 miles south." ] ||
     fail "--area: status $status: $out $err"
 
 for count in 0 12 14; do
