@@ -1,6 +1,7 @@
 // The walk alone: whole passes into a writer and a sleeper that do nothing, so what is
 // left is the walk's own arithmetic and its two virtual calls per point.
 
+#include "AreaShare.h"
 #include "AreaWalk.h"
 #include "Bench.h"
 #include "LookAtDocument.h"
@@ -51,10 +52,9 @@ BENCHMARK(BM_Pass)
     ->Args({100, 100, 1})
     ->Unit(benchmark::kMicrosecond);
 
-// The kept set of a pass against a long winding track: a road of 100,000 vertices that
-// winds south-east across some 250 by 250 miles, walked at a quarter mile (1,000,000
-// points a pass) with a 620 m view and the default corridor.
-void BM_KeepPoints(benchmark::State& state)
+// A road of 100,000 vertices that winds south-east across some 250 by 250 miles, walked
+// at a quarter mile (about 1,000,000 points a pass) with a 620 m view.
+Area WindingTrack()
 {
     Area area;
     area.fileName = "track.gpx";
@@ -64,6 +64,13 @@ void BM_KeepPoints(benchmark::State& state)
         const double t = static_cast<double>(i) / (kVertices - 1);
         track.push_back({40.0 - 3.6 * t + 0.05 * std::sin(t * 400.0), -100.0 + 4.7 * t + 0.05 * std::cos(t * 310.0)});
     }
+    return area;
+}
+
+// The kept set of that pass, with the default corridor.
+void BM_KeepPoints(benchmark::State& state)
+{
+    const Area area = WindingTrack();
     ScanRequest user;
     user.range = 620;
     const std::optional<ScanRequest> r = RequestForArea(area, user);
@@ -100,6 +107,25 @@ void BM_ViewShare(benchmark::State& state)
         benchmark::DoNotOptimize(MeasuredShare(check, *shape, job.m_nRange, area));
     state.counters["points/pass"] = static_cast<double>(shape->points);
 }
+// The share in view of the winding track's corridor, over its kept points: the area's
+// ground made once, then measured as the plan measures it.
+void BM_KeptShare(benchmark::State& state)
+{
+    const Area area = WindingTrack();
+    ScanRequest user;
+    user.range = 620;
+    CScanJob job(*RequestForArea(area, user), Discard(), Discard());
+    job.KeepTo(KeepPoints(job, area));
+    const std::optional<PassShape> shape = CountPass(job);
+    const CAreaGround ground(area, kDefaultCorridorTenths);
+    double share = 0.0;
+    for (auto _ : state)
+        share = MeasuredKeptShare(job.Check(), *shape, job.m_nRange, *job.Kept(), ground).value_or(-1.0);
+    state.counters["points/pass"] = static_cast<double>(shape->points);
+    state.counters["share"] = share;
+}
+BENCHMARK(BM_KeptShare)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_ViewShare)
     ->ArgNames({"east", "south", "tenths", "range"})
     ->Args({250, 250, 0, 620})       // 1,001,000 points in rows of 1,000

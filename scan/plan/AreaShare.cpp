@@ -15,10 +15,9 @@ namespace {
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 constexpr double kMilesPerLatitude = kMilesPerDegree; // the walk's own float32 value
 
-// Bands of an even grid over the area; finer where its vertices are too many to break
-// the bands at each.
+// Bands of an even grid over the area, and at most this many more at its vertices: a
+// dense path changes course too often for each to count.
 constexpr std::size_t kGridBands = 2048;
-constexpr std::size_t kFineGridBands = 16384;
 constexpr std::size_t kMostBreaks = 4096;
 // Buckets of latitude for the edges, and their entries, bounded against long edges.
 constexpr std::size_t kMostBuckets = std::size_t{1} << 16;
@@ -46,7 +45,7 @@ bool CorridorCut(double ax, double ay, double bx, double by, double reach, doubl
     disc(ax, ay);
     disc(bx, by);
     const double dx = bx - ax, dy = by - ay;
-    const double length = std::hypot(dx, dy);
+    const double length = std::sqrt(dx * dx + dy * dy); // miles: no overflow to guard
     if (length > 0.0) {
         const double nx = -dy / length * reach, ny = dx / length * reach;
         const double corners[4][2] = {{ax + nx, ay + ny}, {bx + nx, by + ny}, {bx - nx, by - ny}, {ax - nx, ay - ny}};
@@ -287,11 +286,10 @@ CAreaGround::CAreaGround(const Area& area, std::int32_t corridorTenths)
     m_south = std::max(m_south, -90.0);
     Index();
 
-    const std::size_t grid = breaks.size() <= kMostBreaks ? kGridBands : kFineGridBands;
     if (breaks.size() > kMostBreaks)
         breaks.clear();
-    for (std::size_t i = 0; i <= grid; ++i)
-        breaks.push_back(m_south + (m_north - m_south) * static_cast<double>(i) / static_cast<double>(grid));
+    for (std::size_t i = 0; i <= kGridBands; ++i)
+        breaks.push_back(m_south + (m_north - m_south) * static_cast<double>(i) / static_cast<double>(kGridBands));
     breaks.push_back(m_north);
     m_bands.clear();
     for (const double b : breaks)
@@ -379,10 +377,17 @@ double CAreaGround::SpansAt(double latitude, std::vector<LongitudeSpan>& spans) 
         if (!CorridorCut(0.0, (e.lat0 - latitude) * kMilesPerLatitude, (e.lon1 - e.lon0) * perLongitude,
                          (e.lat1 - latitude) * kMilesPerLatitude, m_corridor, low, high))
             continue;
-        if (perLongitude < 1e-9 || (high - low) / perLongitude >= 360.0)
-            m_pieces.emplace_back(e.lon0 - 180.0, e.lon0 + 180.0); // round a pole
-        else
-            m_pieces.emplace_back(e.lon0 + low / perLongitude, e.lon0 + high / perLongitude);
+        std::pair<double, double> piece(e.lon0 - 180.0, e.lon0 + 180.0); // round a pole
+        if (perLongitude >= 1e-9 && (high - low) / perLongitude < 360.0)
+            piece = {e.lon0 + low / perLongitude, e.lon0 + high / perLongitude};
+        // A path's next segment mostly cuts where the last did: joined here, a dense track
+        // leaves few pieces to sort.
+        if (!m_pieces.empty() && piece.first <= m_pieces.back().second && piece.second >= m_pieces.back().first) {
+            m_pieces.back().first = std::min(m_pieces.back().first, piece.first);
+            m_pieces.back().second = std::max(m_pieces.back().second, piece.second);
+        } else {
+            m_pieces.push_back(piece);
+        }
     }
     std::sort(m_crossings.begin(), m_crossings.end());
     for (std::size_t k = 0; k + 1 < m_crossings.size(); ++k) {
@@ -446,10 +451,16 @@ std::optional<double> MeasuredKeptShare(const RequestCheck& check, const PassSha
 
     CCoverTree tree(std::move(ends));
     std::size_t boxIn = 0, boxOut = 0, teethIn = 0, teethOut = 0;
+    // Each band's spans, taken at its middle as Ground() takes them, serve every slab in
+    // it: a dense path's spans cost hundreds of segments a latitude.
+    const std::vector<double>& bands = area.Bands();
+    std::size_t band = 0, spansOf = bands.size();
     std::vector<LongitudeSpan> spans;
-    double covered = 0.0;
+    double weight = 0.0, covered = 0.0;
     for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
         const double high = edges[i], low = edges[i + 1];
+        while (band + 2 < bands.size() && bands[band + 1] >= high)
+            ++band;
         // A view holds the band when it begins at or above its top and ends below it.
         for (; boxIn < views.boxes.size() && views.boxes[boxIn].latitude + halfHeight >= high; ++boxIn)
             tree.Add(views.boxes[boxIn].west, views.boxes[boxIn].east, 1);
@@ -461,7 +472,10 @@ std::optional<double> MeasuredKeptShare(const RequestCheck& check, const PassSha
         }
         if (boxIn == boxOut && teethIn == teethOut)
             continue;
-        const double weight = area.SpansAt((high + low) / 2, spans);
+        if (spansOf != band) {
+            spansOf = band;
+            weight = area.SpansAt((bands[band] + bands[band + 1]) / 2, spans);
+        }
         for (const LongitudeSpan& span : spans) {
             double in = tree.Covered(span.west, span.east);
             for (std::size_t t = teethOut; t < teethIn; ++t)

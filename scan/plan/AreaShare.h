@@ -34,6 +34,7 @@ public:
 
     // Latitudes, north to south, between which the spans change smoothly enough to be
     // taken at the middle: the vertices', a corridor's ends and an even grid over the area.
+    // Ground() and the share take each band's spans at its middle.
     const std::vector<double>& Bands() const { return m_bands; }
 
 private:
