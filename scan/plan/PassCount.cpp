@@ -56,6 +56,28 @@ OutsideCount CountOutside(const CScanJob& job, const PassShape& shape)
     // plus that much a step, and the error its start may carry, stays inside 180 has no
     // point outside, and its end may be estimated.
     constexpr double kRounding = 1.0 / 131072.0;
+    if (const KeptPoints* kept = job.Kept()) {
+        // Only the kept points are written, and only they count: stepped one by one, as
+        // the walk that keeps them steps them.
+        struct KeptCounter {
+            const KeptPoints& kept;
+            OutsideCount& count;
+            RowVisit Row(const WalkRow&) { return RowVisit::Step; }
+            bool Point(std::uint64_t index, float latitude, float longitude, bool)
+            {
+                if (kept.Contains(index)) {
+                    count.pastSouthPole += latitude < -90.0f;
+                    count.pastNorthPole += latitude > 90.0f;
+                    count.pastEast += longitude > 180.0f;
+                    count.pastWest += longitude < -180.0f;
+                }
+                return true;
+            }
+        };
+        if (kept->Points() == shape.points)
+            WalkPass(check, shape, KeptCounter{*kept, count});
+        return count;
+    }
     struct Counter {
         OutsideCount& count;
         std::uint64_t budget = kExactSteps;

@@ -25,7 +25,8 @@ struct OutsideCount {
     std::uint64_t pastEast = 0;      // longitude above 180
     std::uint64_t pastWest = 0;      // below -180
     // The latitudes are always exact. Longitudes are stepped point by point up to
-    // kExactSteps additions; rows beyond that budget are estimated without rounding.
+    // kExactSteps additions; rows beyond that budget are estimated without rounding. A
+    // walk kept to an area writes, and so counts, its kept points only, each stepped.
     bool longitudesExact = true;
 };
 inline constexpr std::uint64_t kExactSteps = 30'000'000;

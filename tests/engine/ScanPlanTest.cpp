@@ -578,6 +578,16 @@ TEST(AreaPlanCountsKeptPoints, ProgressResumeAndPlan)
             views += warning.rfind("At a range of ", 0) == 0 ? warning : "";
         EXPECT_TRUE(says.empty() ? views.empty() : views.find(says) != std::string::npos) << range << ": " << views;
     }
+
+    // Only written points lie anywhere: a rectangle that reaches past 180° to hold a zone
+    // beside it writes none of its points there.
+    const Area beside{{{{{0.0, 179.98}, {0.0, 179.995}, {-0.01, 179.995}, {-0.01, 179.98}}}}, {}, "edge.kml"};
+    CScanJob edge(*RequestForArea(beside, {.speedFactor = 20, .range = 1000}), rec, rec);
+    const std::vector<std::string> rectangle = PlanWarnings(edge);
+    EXPECT_NE(rectangle.back().find("180° meridian"), std::string::npos) << rectangle.back();
+    edge.KeepTo(KeepPoints(edge, beside));
+    for (const std::string& warning : PlanWarnings(edge))
+        EXPECT_EQ(warning.find("180° meridian"), std::string::npos) << warning;
 }
 
 // A path cut short still comes with the whole area: its outline reaches the walk's last
