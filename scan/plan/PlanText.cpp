@@ -200,8 +200,10 @@ std::optional<std::string> CacheWarning(const CScanJob& job, const PassShape& sh
     if (!fit->range)
         return text + "To keep a pass within it, " + split;
     text += "A Range of at least " + Count(*fit->range) + " m";
-    if (fit->resolution)
-        text += " (with a Resolution of at most " + Count(*fit->resolution) + ", for no gap)";
+    // The model's Resolution, said only as the pass's own views measure it.
+    if (const std::optional<std::int32_t> resolution = fit->resolution ? ResolutionWithoutGapAt(job, *fit->range)
+                                                                        : std::nullopt)
+        text += " (with a Resolution of at most " + Count(*resolution) + ", for no gap)";
     return text + " keeps a pass within it, or " + split;
 }
 

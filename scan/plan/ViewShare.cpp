@@ -554,13 +554,13 @@ std::optional<std::int32_t> RangeOver(CGapCheck& gaps, const PassShape& shape)
 // Ascending steps from the shortest that needs checking: any step no longer than half a
 // view's height lets each row's views reach the next row and the corner's and the south
 // edges. Resolution 0's quarter mile takes its place among them.
-std::optional<std::int32_t> ResolutionOver(CGapCheck& gaps)
+std::optional<std::int32_t> ResolutionOver(CGapCheck& gaps, std::int32_t range)
 {
     const CScanJob& job = gaps.Job();
-    const std::optional<std::int32_t> top = ResolutionWithoutGap(job.m_nRange);
+    const std::optional<std::int32_t> top = ResolutionWithoutGap(range);
     if (!top)
         return std::nullopt;
-    const double halfHeight = ViewAt(job.m_nRange).height / 2;
+    const double halfHeight = ViewAt(range).height / 2;
     std::int32_t resolution = 1;
     while (resolution < *top && StepOfResolution(resolution + 1) * kMetresPerMile <= halfHeight)
         ++resolution;
@@ -569,10 +569,10 @@ std::optional<std::int32_t> ResolutionOver(CGapCheck& gaps)
     for (int tries = 0; resolution <= *top && tries < kMostTries; ++resolution, ++tries) {
         if (!quarterChecked && StepOfResolution(resolution) > StepOfResolution(0)) {
             quarterChecked = true;
-            if (!gaps.WithoutGap(Variant(job, job.m_nMilesSouth, 0)))
+            if (!gaps.WithoutGap(Variant(job, job.m_nMilesSouth, 0, range)))
                 break;
         }
-        if (!gaps.WithoutGap(Variant(job, job.m_nMilesSouth, resolution)))
+        if (!gaps.WithoutGap(Variant(job, job.m_nMilesSouth, resolution, range)))
             break;
         best = resolution;
     }
@@ -589,7 +589,7 @@ GapRemedies RemediesOf(const CScanJob& job)
         return remedies;
     CGapCheck gaps(job);
     remedies.range = RangeOver(gaps, *shape);
-    remedies.resolution = ResolutionOver(gaps);
+    remedies.resolution = ResolutionOver(gaps, job.m_nRange);
     // Where views a step wide and tall still leave gaps, they lie at the edges: the last
     // full row lies up to a step north of the south edge. A step more south adds a row.
     // An area's rectangle is made to hold the area: there, more south is no remedy.
@@ -610,6 +610,12 @@ GapRemedies RemediesOf(const CScanJob& job)
     }
     remedies.unchecked = gaps.Exhausted();
     return remedies;
+}
+
+std::optional<std::int32_t> ResolutionWithoutGapAt(const CScanJob& job, std::int32_t range)
+{
+    CGapCheck gaps(job);
+    return ResolutionOver(gaps, range);
 }
 
 std::optional<CoarserStep> CoarserWithoutGap(const CScanJob& job)

@@ -83,6 +83,11 @@ struct GapRemedies {
 };
 GapRemedies RemediesOf(const CScanJob& job);
 
+// The largest Resolution whose step, and every shorter one, leaves no gap at range in the
+// job's area, measured as RemediesOf measures; nothing where none does or it could not be
+// checked.
+std::optional<std::int32_t> ResolutionWithoutGapAt(const CScanJob& job, std::int32_t range);
+
 // The coarsest Resolution, of a step at least twice the job's, that leaves no gap (as
 // RemediesOf measures) in fewer points than the job's pass writes; nothing where none does.
 struct CoarserStep {
