@@ -47,6 +47,8 @@ public:
     double North() const override { return m_north; }
     double South() const override { return m_south; }
     double SpansAt(double latitude, std::vector<LongitudeSpan>& spans) const override;
+    // SpansAt where |cos latitude| is known already: the share's sweep carries it.
+    double SpansAtCosine(double cosine, std::vector<LongitudeSpan>& spans) const;
     double Ground() const override;
 
 private:
