@@ -123,15 +123,14 @@ struct Line {
     double In(const LongitudeSpan& span) const { return RowIn(span) + LoneIn(span); }
 };
 
-// |cos latitude| for latitudes that move a little at a time, as the sweep's bands do: from
-// the cosine and sine at an anchor, by the angle-sum rule with Taylor series of the
-// difference, the anchor renewed wherever the latitude strays a 64th of a radian from it.
-// Within a few units in the last place of std::cos, at a fraction of its cost.
+// The cosine of angles that move a little at a time, as the sweep's bands and the lines'
+// latitudes do: from the cosine and sine at an anchor, by the angle-sum rule with Taylor
+// series of the difference, the anchor renewed wherever the angle strays a 64th of a
+// radian from it. Within a few units in the last place of std::cos, at a fraction of its cost.
 class CCarriedCosine {
 public:
-    double At(double latitude)
+    double Of(double radians)
     {
-        const double radians = latitude * kRadiansPerDegree;
         double d = radians - m_anchor;
         if (!(std::abs(d) <= kStray)) {
             m_anchor = radians;
@@ -143,7 +142,7 @@ public:
         const double d2 = d * d;
         const double cosD = 1.0 - d2 / 2 * (1.0 - d2 * (1.0 / 12) * (1.0 - d2 * (1.0 / 30) * (1.0 - d2 * (1.0 / 56))));
         const double sinD = d * (1.0 - d2 * (1.0 / 6) * (1.0 - d2 * (1.0 / 20) * (1.0 - d2 * (1.0 / 42))));
-        return std::abs(m_cos * cosD - m_sin * sinD);
+        return m_cos * cosD - m_sin * sinD;
     }
 
 private:
@@ -267,8 +266,9 @@ private:
             return;
         const double middle = (high + low) / 2;
         // Two bands a line: a std::cos for each would be a good part of the sweep.
-        const double weight = m_rectangle ? m_rectangle->SpansAtCosine(m_cosine.At(middle), m_spans)
-                                          : m_area.SpansAt(middle, m_spans);
+        const double weight =
+            m_rectangle ? m_rectangle->SpansAtCosine(std::abs(m_cosine.Of(middle * kRadiansPerDegree)), m_spans)
+                        : m_area.SpansAt(middle, m_spans);
         const double height = high - low;
         const bool merged = m_window.size() > 1 && m_bad > 0 && m_combs == 0 && m_window.size() <= kMergeMost;
         if (merged)
@@ -341,6 +341,7 @@ struct CLineMaker {
     Line line{};
     bool open = false;
     bool firstPoint = false;
+    CCarriedCosine rowCosine{};
 
     void Begin(float latitude)
     {
@@ -360,10 +361,22 @@ struct CLineMaker {
             return true;
         if (line.halfWidth < 0.0) {
             // As the preview draws it: degrees a mile along the row, held to a whole turn.
-            const double milesPerDegree = std::abs(static_cast<double>(RowFactor(static_cast<float>(line.latitude))));
+            const double milesPerDegree = std::abs(static_cast<double>(RowFactorAt(static_cast<float>(line.latitude))));
             line.halfWidth = std::min(180.0, halfViewMiles / std::max(milesPerDegree, 1e-9));
         }
         return sweep.Add(line);
+    }
+
+    // RowFactor's own float, for every line of a pass without rows: the carried cosine
+    // is within 10^-13 miles a degree of RowFactor's double, so where float32 rounds both
+    // ends of that error alike it rounds RowFactor's double alike too.
+    float RowFactorAt(float latitude)
+    {
+        constexpr double kError = 1e-12;
+        const double radians = static_cast<double>(latitude) * static_cast<double>(kDegreeToRadian);
+        const double factor = rowCosine.Of(radians) * static_cast<double>(kMilesPerDegree);
+        const auto below = static_cast<float>(factor - kError);
+        return below == static_cast<float>(factor + kError) ? below : RowFactor(latitude);
     }
 
     RowVisit Row(const WalkRow& row)
