@@ -158,31 +158,38 @@ class CRing {
 public:
     bool empty() const { return m_size == 0; }
     std::size_t size() const { return m_size; }
-    T& operator[](std::size_t i) { return m_items[(m_head + i) & (m_items.size() - 1)]; }
-    const T& operator[](std::size_t i) const { return m_items[(m_head + i) & (m_items.size() - 1)]; }
+    T& operator[](std::size_t i) { return m_items[(m_head + i) & m_mask]; }
+    const T& operator[](std::size_t i) const { return m_items[(m_head + i) & m_mask]; }
     T& front() { return (*this)[0]; }
     const T& front() const { return (*this)[0]; }
     const T& back() const { return (*this)[m_size - 1]; }
     void pop_front()
     {
-        m_head = (m_head + 1) & (m_items.size() - 1);
+        m_head = (m_head + 1) & m_mask;
         --m_size;
     }
     void pop_back() { --m_size; }
     void push_back(const T& item)
     {
-        if (m_size == m_items.size()) {
-            std::vector<T> grown(std::max<std::size_t>(16, 2 * m_items.size()));
-            for (std::size_t i = 0; i < m_size; ++i)
-                grown[i] = (*this)[i];
-            m_items.swap(grown);
-            m_head = 0;
-        }
-        m_items[(m_head + m_size++) & (m_items.size() - 1)] = item;
+        if (m_size == m_items.size())
+            Grow();
+        m_items[(m_head + m_size++) & m_mask] = item;
     }
 
 private:
+    // Out of the way of the few instructions a push takes otherwise.
+    [[gnu::noinline]] void Grow()
+    {
+        std::vector<T> grown(std::max<std::size_t>(16, 2 * m_items.size()));
+        for (std::size_t i = 0; i < m_size; ++i)
+            grown[i] = (*this)[i];
+        m_items.swap(grown);
+        m_mask = m_items.size() - 1;
+        m_head = 0;
+    }
+
     std::vector<T> m_items; // a power of two long
+    std::size_t m_mask = 0; // its size - 1
     std::size_t m_head = 0, m_size = 0;
 };
 
@@ -194,7 +201,7 @@ class CShareSweep {
 public:
     CShareSweep(const IMeasuredArea& area, double halfHeight)
         : m_area(area),
-          m_rectangle(dynamic_cast<const CRequestRectangle*>(&area)),
+          m_rectangle(WithCosine(area)),
           m_halfHeight(halfHeight),
           m_north(area.North()),
           m_south(area.South()),
@@ -203,7 +210,8 @@ public:
     }
 
     // False once the line's views lie wholly south of the area: no later line matters.
-    bool Add(Line line)
+    // Completes line in place: it is copied once, into the window.
+    bool Add(Line& line)
     {
         line.Complete();
         IntegrateTo(line.latitude + m_halfHeight);
@@ -228,6 +236,12 @@ public:
     }
 
 private:
+    static const CRequestRectangle* WithCosine(const IMeasuredArea& area)
+    {
+        const auto* rectangle = dynamic_cast<const CRequestRectangle*>(&area);
+        return rectangle && rectangle->NeedsCosine() ? rectangle : nullptr;
+    }
+
     void PopFront()
     {
         const Line& line = m_window.front();
@@ -316,7 +330,7 @@ private:
     }
 
     const IMeasuredArea& m_area;
-    const CRequestRectangle* const m_rectangle; // m_area when it is a request's rectangle
+    const CRequestRectangle* const m_rectangle; // m_area when it is a request's rectangle that needs a cosine
     CCarriedCosine m_cosine;
     const double m_halfHeight;
     const double m_north, m_south;
@@ -337,7 +351,7 @@ struct CLineMaker {
     float step;
     std::uint64_t budget;
     std::uint64_t keepEvery;
-    std::uint64_t lines = 0;
+    std::uint64_t skip = 0; // lines until the next kept one
     Line line{};
     bool open = false;
     bool firstPoint = false;
@@ -355,10 +369,11 @@ struct CLineMaker {
         if (!open)
             return true;
         open = false;
-        const bool keep = last || lines % keepEvery == 0;
-        ++lines;
-        if (!keep)
+        if (skip > 0 && !last) {
+            --skip;
             return true;
+        }
+        skip = keepEvery - 1;
         if (line.halfWidth < 0.0) {
             // As the preview draws it: degrees a mile along the row, held to a whole turn.
             const double milesPerDegree = std::abs(static_cast<double>(RowFactorAt(static_cast<float>(line.latitude))));
@@ -431,12 +446,12 @@ CRequestRectangle::CRequestRectangle(const RequestCheck& check, std::int32_t mil
 
 double CRequestRectangle::SpansAt(double latitude, std::vector<LongitudeSpan>& spans) const
 {
-    return SpansAtCosine(std::abs(std::cos(latitude * kRadiansPerDegree)), spans);
+    return SpansAtCosine(NeedsCosine() ? std::abs(std::cos(latitude * kRadiansPerDegree)) : 1.0, spans);
 }
 
 double CRequestRectangle::SpansAtCosine(double cosine, std::vector<LongitudeSpan>& spans) const
 {
-    if (!(m_milesEast > 0.0)) {
+    if (!NeedsCosine()) {
         spans.assign(1, {m_west, m_west});
         return 1.0;
     }
