@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <utility>
 
 namespace vantrell {
@@ -201,7 +202,7 @@ class CShareSweep {
 public:
     CShareSweep(const IMeasuredArea& area, double halfHeight)
         : m_area(area),
-          m_rectangle(WithCosine(area)),
+          m_rectangle(dynamic_cast<const CRequestRectangle*>(&area)),
           m_halfHeight(halfHeight),
           m_north(area.North()),
           m_south(area.South()),
@@ -236,12 +237,6 @@ public:
     }
 
 private:
-    static const CRequestRectangle* WithCosine(const IMeasuredArea& area)
-    {
-        const auto* rectangle = dynamic_cast<const CRequestRectangle*>(&area);
-        return rectangle && rectangle->NeedsCosine() ? rectangle : nullptr;
-    }
-
     void PopFront()
     {
         const Line& line = m_window.front();
@@ -279,15 +274,23 @@ private:
         if (!(high > low) || m_window.empty())
             return;
         const double middle = (high + low) / 2;
-        // Two bands a line: a std::cos for each would be a good part of the sweep.
-        const double weight =
-            m_rectangle ? m_rectangle->SpansAtCosine(std::abs(m_cosine.Of(middle * kRadiansPerDegree)), m_spans)
-                        : m_area.SpansAt(middle, m_spans);
+        // Two bands a line: a std::cos and a vector's refill for each would be a good part
+        // of the sweep, so the request's rectangle gives its one span on a carried cosine.
+        LongitudeSpan one;
+        std::span<const LongitudeSpan> spans(&one, 1);
+        double weight = 1.0;
+        if (m_rectangle) {
+            const double cosine = m_rectangle->NeedsCosine() ? std::abs(m_cosine.Of(middle * kRadiansPerDegree)) : 1.0;
+            weight = m_rectangle->SpanAtCosine(cosine, one);
+        } else {
+            weight = m_area.SpansAt(middle, m_spans);
+            spans = m_spans;
+        }
         const double height = high - low;
         const bool merged = m_window.size() > 1 && m_bad > 0 && m_combs == 0 && m_window.size() <= kMergeMost;
         if (merged)
             Merge();
-        for (const LongitudeSpan& span : m_spans)
+        for (const LongitudeSpan& span : spans)
             m_covered += height * (span.east > span.west ? weight : 1.0) * (merged ? InMerged(span) : Covered(span));
     }
 
@@ -330,7 +333,7 @@ private:
     }
 
     const IMeasuredArea& m_area;
-    const CRequestRectangle* const m_rectangle; // m_area when it is a request's rectangle that needs a cosine
+    const CRequestRectangle* const m_rectangle; // m_area when it is a request's rectangle
     CCarriedCosine m_cosine;
     const double m_halfHeight;
     const double m_north, m_south;
@@ -446,16 +449,17 @@ CRequestRectangle::CRequestRectangle(const RequestCheck& check, std::int32_t mil
 
 double CRequestRectangle::SpansAt(double latitude, std::vector<LongitudeSpan>& spans) const
 {
-    return SpansAtCosine(NeedsCosine() ? std::abs(std::cos(latitude * kRadiansPerDegree)) : 1.0, spans);
+    spans.resize(1);
+    return SpanAtCosine(NeedsCosine() ? std::abs(std::cos(latitude * kRadiansPerDegree)) : 1.0, spans[0]);
 }
 
-double CRequestRectangle::SpansAtCosine(double cosine, std::vector<LongitudeSpan>& spans) const
+double CRequestRectangle::SpanAtCosine(double cosine, LongitudeSpan& span) const
 {
     if (!NeedsCosine()) {
-        spans.assign(1, {m_west, m_west});
+        span = {m_west, m_west};
         return 1.0;
     }
-    spans.assign(1, {m_west, m_west + m_milesEast / (kMilesPerDegreeOfLatitude * std::max(cosine, 1e-12))});
+    span = {m_west, m_west + m_milesEast / (kMilesPerDegreeOfLatitude * std::max(cosine, 1e-12))};
     return cosine;
 }
 
