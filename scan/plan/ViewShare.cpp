@@ -300,6 +300,10 @@ private:
     {
         if (m_window.empty())
             return 0.0;
+        // Where every line shows one interval, one line's or a run's, what they show is
+        // their hull: no need to part a line into its row and its south move.
+        if (m_bad == 0)
+            return Clip(m_lows.front().second, m_highs.front().second, span);
         if (m_window.size() == 1)
             return m_window.front().In(span);
         if (m_combs > 0 && m_window.size() <= kMergeMost) {
