@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <utility>
 
 namespace vantrell {
@@ -125,6 +126,36 @@ struct Line {
     double In(const LongitudeSpan& span) const { return RowIn(span) + LoneIn(span); }
 };
 
+// The cosine of angles that move a little at a time, as the sweep's bands and the lines'
+// latitudes do: from the cosine and sine at an anchor, by the angle-sum rule with Taylor
+// series of the difference, the anchor renewed wherever the angle strays a 256th of a
+// radian from it. Within a few units in the last place of std::cos, at a fraction of its cost.
+class CCarriedCosine {
+public:
+    double Of(double radians)
+    {
+        double d = radians - m_anchor;
+        if (!(std::abs(d) <= kStray)) {
+            m_anchor = radians;
+            m_cos = std::cos(radians);
+            m_sin = std::sin(radians);
+            d = 0.0;
+        }
+        // 1 - cos d to the term in d^6, sin d to d^5: the next are under 10^-20 at a 256th.
+        // Few steps deep, as a band's span waits on it.
+        const double d2 = d * d;
+        const double d4 = d2 * d2;
+        const double oneLessCos = d2 * 0.5 - d4 * (1.0 / 24 - d2 * (1.0 / 720));
+        const double sinD = d - d * d2 * (1.0 / 6 - d2 * (1.0 / 120));
+        return m_cos - (m_cos * oneLessCos + m_sin * sinD);
+    }
+
+private:
+    static constexpr double kStray = 1.0 / 256;
+    double m_anchor = std::numeric_limits<double>::quiet_NaN();
+    double m_cos = 1.0, m_sin = 0.0;
+};
+
 // A queue in one growing block: the sweep pushes and pops a line or two per row, and a
 // std::deque would allocate a block every few lines.
 template <class T>
@@ -132,31 +163,38 @@ class CRing {
 public:
     bool empty() const { return m_size == 0; }
     std::size_t size() const { return m_size; }
-    T& operator[](std::size_t i) { return m_items[(m_head + i) & (m_items.size() - 1)]; }
-    const T& operator[](std::size_t i) const { return m_items[(m_head + i) & (m_items.size() - 1)]; }
+    T& operator[](std::size_t i) { return m_items[(m_head + i) & m_mask]; }
+    const T& operator[](std::size_t i) const { return m_items[(m_head + i) & m_mask]; }
     T& front() { return (*this)[0]; }
     const T& front() const { return (*this)[0]; }
     const T& back() const { return (*this)[m_size - 1]; }
     void pop_front()
     {
-        m_head = (m_head + 1) & (m_items.size() - 1);
+        m_head = (m_head + 1) & m_mask;
         --m_size;
     }
     void pop_back() { --m_size; }
     void push_back(const T& item)
     {
-        if (m_size == m_items.size()) {
-            std::vector<T> grown(std::max<std::size_t>(16, 2 * m_items.size()));
-            for (std::size_t i = 0; i < m_size; ++i)
-                grown[i] = (*this)[i];
-            m_items.swap(grown);
-            m_head = 0;
-        }
-        m_items[(m_head + m_size++) & (m_items.size() - 1)] = item;
+        if (m_size == m_items.size())
+            Grow();
+        m_items[(m_head + m_size++) & m_mask] = item;
     }
 
 private:
+    // Out of the way of the few instructions a push takes otherwise.
+    [[gnu::noinline]] void Grow()
+    {
+        std::vector<T> grown(std::max<std::size_t>(16, 2 * m_items.size()));
+        for (std::size_t i = 0; i < m_size; ++i)
+            grown[i] = (*this)[i];
+        m_items.swap(grown);
+        m_mask = m_items.size() - 1;
+        m_head = 0;
+    }
+
     std::vector<T> m_items; // a power of two long
+    std::size_t m_mask = 0; // its size - 1
     std::size_t m_head = 0, m_size = 0;
 };
 
@@ -167,12 +205,18 @@ private:
 class CShareSweep {
 public:
     CShareSweep(const IMeasuredArea& area, double halfHeight)
-        : m_area(area), m_halfHeight(halfHeight), m_north(area.North()), m_south(area.South()), m_at(m_north)
+        : m_area(area),
+          m_rectangle(dynamic_cast<const CRequestRectangle*>(&area)),
+          m_halfHeight(halfHeight),
+          m_north(area.North()),
+          m_south(area.South()),
+          m_at(m_north)
     {
     }
 
     // False once the line's views lie wholly south of the area: no later line matters.
-    bool Add(Line line)
+    // Completes line in place: it is copied once, into the window.
+    bool Add(Line& line)
     {
         line.Complete();
         IntegrateTo(line.latitude + m_halfHeight);
@@ -234,12 +278,23 @@ private:
         if (!(high > low) || m_window.empty())
             return;
         const double middle = (high + low) / 2;
-        const double weight = m_area.SpansAt(middle, m_spans);
+        // Two bands a line: a std::cos and a vector's refill for each would be a good part
+        // of the sweep, so the request's rectangle gives its one span on a carried cosine.
+        LongitudeSpan one;
+        std::span<const LongitudeSpan> spans(&one, 1);
+        double weight = 1.0;
+        if (m_rectangle) {
+            const double cosine = m_rectangle->NeedsCosine() ? std::abs(m_cosine.Of(middle * kRadiansPerDegree)) : 1.0;
+            weight = m_rectangle->SpanAtCosine(cosine, one);
+        } else {
+            weight = m_area.SpansAt(middle, m_spans);
+            spans = m_spans;
+        }
         const double height = high - low;
         const bool merged = m_window.size() > 1 && m_bad > 0 && m_combs == 0 && m_window.size() <= kMergeMost;
         if (merged)
             Merge();
-        for (const LongitudeSpan& span : m_spans)
+        for (const LongitudeSpan& span : spans)
             m_covered += height * (span.east > span.west ? weight : 1.0) * (merged ? InMerged(span) : Covered(span));
     }
 
@@ -247,6 +302,10 @@ private:
     {
         if (m_window.empty())
             return 0.0;
+        // Where every line shows one interval, one line's or a run's, what they show is
+        // their hull: no need to part a line into its row and its south move.
+        if (m_bad == 0)
+            return Clip(m_lows.front().second, m_highs.front().second, span);
         if (m_window.size() == 1)
             return m_window.front().In(span);
         if (m_combs > 0 && m_window.size() <= kMergeMost) {
@@ -282,6 +341,8 @@ private:
     }
 
     const IMeasuredArea& m_area;
+    const CRequestRectangle* const m_rectangle; // m_area when it is a request's rectangle
+    CCarriedCosine m_cosine;
     const double m_halfHeight;
     const double m_north, m_south;
     double m_at;
@@ -301,10 +362,11 @@ struct CLineMaker {
     float step;
     std::uint64_t budget;
     std::uint64_t keepEvery;
-    std::uint64_t lines = 0;
+    std::uint64_t skip = 0; // lines until the next kept one
     Line line{};
     bool open = false;
     bool firstPoint = false;
+    CCarriedCosine rowCosine{};
 
     void Begin(float latitude)
     {
@@ -318,16 +380,29 @@ struct CLineMaker {
         if (!open)
             return true;
         open = false;
-        const bool keep = last || lines % keepEvery == 0;
-        ++lines;
-        if (!keep)
+        if (skip > 0 && !last) {
+            --skip;
             return true;
+        }
+        skip = keepEvery - 1;
         if (line.halfWidth < 0.0) {
             // As the preview draws it: degrees a mile along the row, held to a whole turn.
-            const double milesPerDegree = std::abs(static_cast<double>(RowFactor(static_cast<float>(line.latitude))));
+            const double milesPerDegree = std::abs(static_cast<double>(RowFactorAt(static_cast<float>(line.latitude))));
             line.halfWidth = std::min(180.0, halfViewMiles / std::max(milesPerDegree, 1e-9));
         }
         return sweep.Add(line);
+    }
+
+    // RowFactor's own float, for every line of a pass without rows: the carried cosine
+    // is within 10^-13 miles a degree of RowFactor's double, so where float32 rounds both
+    // ends of that error alike it rounds RowFactor's double alike too.
+    float RowFactorAt(float latitude)
+    {
+        constexpr double kError = 1e-12;
+        const double radians = static_cast<double>(latitude) * static_cast<double>(kDegreeToRadian);
+        const double factor = rowCosine.Of(radians) * static_cast<double>(kMilesPerDegree);
+        const auto below = static_cast<float>(factor - kError);
+        return below == static_cast<float>(factor + kError) ? below : RowFactor(latitude);
     }
 
     RowVisit Row(const WalkRow& row)
@@ -382,12 +457,17 @@ CRequestRectangle::CRequestRectangle(const RequestCheck& check, std::int32_t mil
 
 double CRequestRectangle::SpansAt(double latitude, std::vector<LongitudeSpan>& spans) const
 {
-    if (!(m_milesEast > 0.0)) {
-        spans.assign(1, {m_west, m_west});
+    spans.resize(1);
+    return SpanAtCosine(NeedsCosine() ? std::abs(std::cos(latitude * kRadiansPerDegree)) : 1.0, spans[0]);
+}
+
+double CRequestRectangle::SpanAtCosine(double cosine, LongitudeSpan& span) const
+{
+    if (!NeedsCosine()) {
+        span = {m_west, m_west};
         return 1.0;
     }
-    const double cosine = std::abs(std::cos(latitude * kRadiansPerDegree));
-    spans.assign(1, {m_west, m_west + m_milesEast / (kMilesPerDegreeOfLatitude * std::max(cosine, 1e-12))});
+    span = {m_west, m_west + m_milesEast / (kMilesPerDegreeOfLatitude * std::max(cosine, 1e-12))};
     return cosine;
 }
 

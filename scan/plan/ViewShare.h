@@ -47,6 +47,10 @@ public:
     double North() const override { return m_north; }
     double South() const override { return m_south; }
     double SpansAt(double latitude, std::vector<LongitudeSpan>& spans) const override;
+    // The one span SpansAt gives, where |cos latitude| is known already: the share's sweep
+    // carries it. Only a rectangle of some miles east needs it.
+    double SpanAtCosine(double cosine, LongitudeSpan& span) const;
+    bool NeedsCosine() const { return m_milesEast > 0.0; }
     double Ground() const override;
 
 private:
