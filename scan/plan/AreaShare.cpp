@@ -24,8 +24,6 @@ constexpr std::size_t kMostBuckets = std::size_t{1} << 16;
 constexpr std::size_t kMostBucketEntries = std::size_t{1} << 24;
 // Runs of kept points a measure holds at most (some 40 MB): past it, nothing is said.
 constexpr std::size_t kMostRuns = std::size_t{1} << 20;
-// As ViewShare.h: where views are taller than this many lines, every k-th line is kept.
-constexpr std::uint64_t kWindowLines = 4096;
 
 bool Finite(const GeoPoint& p) { return std::isfinite(p.latitude) && std::isfinite(p.longitude); }
 
@@ -263,21 +261,7 @@ CAreaGround::CAreaGround(const Area& area, std::int32_t corridorTenths)
             breaks.push_back(b.latitude - reach);
         }
     };
-    for (std::size_t i = 0; i < area.polygons.size(); ++i) {
-        const auto ring = [&](const GeoRing& points) {
-            for (std::size_t k = 0; k < points.size(); ++k)
-                add(points[k], points[(k + 1) % points.size()], static_cast<std::uint32_t>(i));
-        };
-        ring(area.polygons[i].outer);
-        for (const GeoRing& hole : area.polygons[i].holes)
-            ring(hole);
-    }
-    for (const GeoPath& path : area.paths) {
-        if (path.size() == 1)
-            add(path[0], path[0], kPath);
-        for (std::size_t k = 1; k < path.size(); ++k)
-            add(path[k - 1], path[k], kPath);
-    }
+    ForEachEdge(area, add);
     if (m_edges.empty()) {
         m_north = m_south = 0.0;
         return;
@@ -414,10 +398,7 @@ std::optional<double> MeasuredKeptShare(const RequestCheck& check, const PassSha
         return 1.0;
     const ViewSize view = ViewAt(range);
     const double halfHeight = view.height / 2 / kMetresPerMile / kMilesPerLatitude;
-    const double latitudeStep = LatitudeStep(shape.step);
-    const double tall = latitudeStep > 0.0 ? 2 * halfHeight / latitudeStep + 2.0 : 2.0;
-    const auto keepEvery = static_cast<std::uint64_t>(
-        std::clamp(std::ceil(tall / static_cast<double>(kWindowLines)), 1.0, 1e18));
+    const std::uint64_t keepEvery = ShareLinesEvery(halfHeight, shape.step);
     const std::uint64_t lines = (shape.pointsPerRow > 0 ? 1 : 0) + 2 * shape.rowPairs;
     CKeptViews views{kept, view.width / 2 / kMetresPerMile, keepEvery, lines - 1, {}, {}};
     WalkPass(check, shape, views);

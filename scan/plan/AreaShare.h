@@ -42,7 +42,7 @@ private:
         double lat0, lon0, lat1, lon1;
         std::uint32_t polygon; // kPath for a path's segment
     };
-    static constexpr std::uint32_t kPath = 0xffffffffu;
+    static constexpr std::uint32_t kPath = kPathEdge;
 
     std::size_t Bucket(double latitude) const;
     void Index();

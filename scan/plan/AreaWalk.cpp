@@ -145,21 +145,7 @@ CAreaIndex::CAreaIndex(const Area& area, std::int32_t range, std::int32_t corrid
         if (Finite(a) && Finite(b))
             m_segments.push_back({a.latitude, a.longitude, b.latitude, b.longitude, polygon});
     };
-    for (std::size_t i = 0; i < area.polygons.size(); ++i) {
-        const auto ring = [&](const GeoRing& points) {
-            for (std::size_t k = 0; k < points.size(); ++k)
-                add(points[k], points[(k + 1) % points.size()], static_cast<std::uint32_t>(i));
-        };
-        ring(area.polygons[i].outer);
-        for (const GeoRing& hole : area.polygons[i].holes)
-            ring(hole);
-    }
-    for (const GeoPath& path : area.paths) {
-        if (path.size() == 1)
-            add(path[0], path[0], kPath);
-        for (std::size_t k = 1; k < path.size(); ++k)
-            add(path[k - 1], path[k], kPath);
-    }
+    ForEachEdge(area, add);
     Build();
 }
 

@@ -52,7 +52,7 @@ private:
         double lat0, lon0, lat1, lon1;
         std::uint32_t polygon; // kPath for a path's segment
     };
-    static constexpr std::uint32_t kPath = 0xffffffffu;
+    static constexpr std::uint32_t kPath = kPathEdge;
 
     void Build();
     template <class Cell>

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <span>
 #include <utility>
 
@@ -18,9 +19,6 @@ namespace {
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 constexpr double kMilesPerDegreeOfLatitude = kMilesPerDegree;
 
-// Lines kept at once; where the views are taller than this many steps, only every k-th
-// line is kept (and the last), which moves the views' union by under a 2,000th of a view.
-constexpr std::uint64_t kWindowLines = 4096;
 // Lines whose views overlap and are not one interval each are merged piece by piece up to
 // this many at a latitude; beyond it the hull of their views is taken.
 constexpr std::size_t kMergeMost = 64;
@@ -478,6 +476,13 @@ double CRequestRectangle::Ground() const
     return m_milesEast > 0.0 ? height * m_milesEast / kMilesPerDegreeOfLatitude : height;
 }
 
+std::uint64_t ShareLinesEvery(double halfHeight, float step)
+{
+    const double latitudeStep = LatitudeStep(step);
+    const double tall = latitudeStep > 0.0 ? 2 * halfHeight / latitudeStep + 2.0 : 2.0;
+    return static_cast<std::uint64_t>(std::clamp(std::ceil(tall / static_cast<double>(kShareWindowLines)), 1.0, 1e18));
+}
+
 double MeasuredShare(const RequestCheck& check, const PassShape& shape, std::int32_t range,
                      const IMeasuredArea& area, std::uint64_t exactSteps)
 {
@@ -485,10 +490,7 @@ double MeasuredShare(const RequestCheck& check, const PassShape& shape, std::int
         return 0.0;
     const ViewSize view = ViewAt(range);
     const double halfHeight = view.height / 2 / kMetresPerMile / kMilesPerDegreeOfLatitude;
-    const double latitudeStep = LatitudeStep(shape.step);
-    const double tall = latitudeStep > 0.0 ? 2 * halfHeight / latitudeStep + 2.0 : 2.0;
-    const auto keepEvery = static_cast<std::uint64_t>(
-        std::clamp(std::ceil(tall / static_cast<double>(kWindowLines)), 1.0, 1e18));
+    const std::uint64_t keepEvery = ShareLinesEvery(halfHeight, shape.step);
     CShareSweep sweep(area, halfHeight);
     CLineMaker maker{sweep, view.width / 2 / kMetresPerMile, shape.step, exactSteps, keepEvery};
     if (WalkPass(check, shape, maker))
@@ -545,7 +547,7 @@ public:
         : m_job(job), m_rectangle(job.Check(), job.m_nMilesEast, job.m_nMilesSouth), m_kept(job.Kept())
     {
         if (m_kept)
-            m_ground.emplace(m_kept->KeptArea(), m_kept->CorridorTenths());
+            m_ground = std::make_unique<const CAreaGround>(m_kept->KeptArea(), m_kept->CorridorTenths());
     }
 
     const CScanJob& Job() const { return m_job; }
@@ -594,7 +596,7 @@ private:
     const CScanJob& m_job;
     const CRequestRectangle m_rectangle;
     const KeptPoints* m_kept;
-    std::optional<CAreaGround> m_ground;
+    std::unique_ptr<const CAreaGround> m_ground; // for a walk kept to an area
     std::uint64_t m_pairsLeft = kSearchPairs, m_pointsLeft = kSearchPoints;
     std::uint64_t m_lastPoints = 0;
     bool m_exhausted = false;

@@ -57,6 +57,12 @@ private:
     double m_north, m_south, m_west, m_milesEast;
 };
 
+// Where the views are taller than this many lines (latitudes), a measure keeps only every
+// k-th line and the last, which moves the views' union by under a 2,000th of a view.
+inline constexpr std::uint64_t kShareWindowLines = 4096;
+// That k for views halfHeight degrees of latitude either side of lines a step apart (miles).
+std::uint64_t ShareLinesEvery(double halfHeight, float step);
+
 // Rows longer than the budget left are taken as start + k * increment instead of being
 // stepped (Walk.h's RowVisit::Estimate): at most 2^-17 degrees a step off.
 inline constexpr std::uint64_t kShareExactSteps = 2'000'000;
